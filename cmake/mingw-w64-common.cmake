@@ -1,0 +1,11 @@
+set(CMAKE_C_COMPILER ${PRAVIK_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${PRAVIK_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${PRAVIK_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${PRAVIK_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# No DLL may travel with the program: libgcc, libstdc++ and winpthread go into the .exe.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -1,0 +1,7 @@
+#include "net/IdIOHandler.h"
+
+namespace pravik {
+
+TIdIOHandler::~TIdIOHandler() { TIdIOHandler::ShutTransport(); }
+
+}  // namespace pravik
