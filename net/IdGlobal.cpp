@@ -27,6 +27,13 @@ std::string CutToken(std::string& input, std::string_view delimiter, bool delete
   return token;
 }
 
+std::int32_t FindInMemory(std::string_view pattern, const char* bytes, std::int32_t length) {
+  if (pattern.empty() || length < 0 || pattern.size() > static_cast<std::size_t>(length)) return 0;
+  const std::string_view haystack(bytes, static_cast<std::size_t>(length));
+  const std::size_t at = haystack.find(pattern);
+  return at == std::string_view::npos ? 0 : static_cast<std::int32_t>(at + 1);
+}
+
 std::string FormatText(std::string_view format, std::initializer_list<std::string_view> args) {
   std::string out;
   out.reserve(format.size() + 32);

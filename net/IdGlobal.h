@@ -20,6 +20,10 @@ inline constexpr std::int32_t TimeLimitInfinite = -2;  // no limit
 std::string CutToken(std::string& input, std::string_view delimiter, bool deleteToken = true,
                      bool caseSensitive = true);
 
+// The 1-based position of the first `pattern` within the `length` bytes at `bytes`;
+// 0 when absent, when the pattern is empty or when it is longer than `length`.
+std::int32_t FindInMemory(std::string_view pattern, const char* bytes, std::int32_t length);
+
 // Fills each "%s" or "%d" of `format` with the next argument, left to right.
 std::string FormatText(std::string_view format, std::initializer_list<std::string_view> args);
 

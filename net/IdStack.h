@@ -22,6 +22,8 @@ inline constexpr int Id_SOCK_STREAM = 1;
 inline constexpr int Id_IPPROTO_TCP = 6;
 inline constexpr int Id_TCP_NODELAY = 1;
 inline constexpr int Id_SD_SEND = 1;
+inline constexpr int Id_SOL_SOCKET = 0xFFFF;  // Windows numbers; the POSIX stack translates
+inline constexpr int Id_SO_LINGER = 0x0080;
 inline constexpr int Id_SelectSetSize = 64;
 
 // Windows Sockets error numbers the components name.

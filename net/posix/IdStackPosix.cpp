@@ -123,7 +123,9 @@ TIdStackSocketHandle TIdStackPosix::SockAccept(TIdStackSocketHandle socket, std:
 }
 
 int TIdStackPosix::SockClose(TIdStackSocketHandle socket) {
-  ::shutdown(Fd(socket), SHUT_RDWR);
+  // Closing alone does not wake a thread blocked on the socket; shutting the receiving
+  // side does (connect and accept return), and sends nothing to a connected peer.
+  ::shutdown(Fd(socket), SHUT_RD);
   return Checked(::close(Fd(socket)));
 }
 
@@ -213,6 +215,13 @@ int TIdStackPosix::SockSelect(TIdSocketList* readList, TIdSocketList* writeList,
 int TIdStackPosix::SockSetOption(TIdStackSocketHandle socket, int level, int option,
                                  const void* value, int length) {
   TranslateOption(level, option);
+  if (level == SOL_SOCKET && option == SO_LINGER && length == 4) {
+    // Windows' linger record is two 16-bit fields.
+    std::uint16_t fields[2];
+    std::memcpy(fields, value, sizeof fields);
+    const linger posixLinger{fields[0], fields[1]};
+    return Checked(::setsockopt(Fd(socket), level, option, &posixLinger, sizeof posixLinger));
+  }
   return Checked(::setsockopt(Fd(socket), level, option, value, static_cast<socklen_t>(length)));
 }
 

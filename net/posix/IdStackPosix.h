@@ -11,7 +11,7 @@ class TIdStackPosix final : public TIdStack {
  public:
   TIdStackSocketHandle SockAccept(TIdStackSocketHandle socket, std::string& ip, int& port) override;
   int SockBind(TIdStackSocketHandle socket, int family, const std::string& ip, int port) override;
-  // Shuts both directions before closing, so that a thread blocked in connect() or
+  // Shuts the receiving side before closing, so that a thread blocked in connect() or
   // accept() on the socket returns, as it does on Windows.
   int SockClose(TIdStackSocketHandle socket) override;
   int SockConnect(TIdStackSocketHandle socket, int family, const std::string& ip, int port) override;

@@ -6,6 +6,25 @@ namespace {
 constexpr UINT kKoreanCodePage = 949;
 }
 
+std::wstring WideFromCP949(std::string_view text) {
+  if (text.empty()) return {};
+  const int size = ::MultiByteToWideChar(kKoreanCodePage, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  ::MultiByteToWideChar(kKoreanCodePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  return wide;
+}
+
+std::string CP949FromWide(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = ::WideCharToMultiByte(kKoreanCodePage, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(kKoreanCodePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                        nullptr, nullptr);
+  return bytes;
+}
+
 std::string SystemErrorMessage(DWORD code) {
   wchar_t* text = nullptr;
   const DWORD length = ::FormatMessageW(
@@ -15,13 +34,7 @@ std::string SystemErrorMessage(DWORD code) {
   if (text) ::LocalFree(text);
   while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' '))
     wide.pop_back();
-  if (wide.empty()) return {};
-  const int size = ::WideCharToMultiByte(kKoreanCodePage, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(kKoreanCodePage, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(),
-                        size, nullptr, nullptr);
-  return bytes;
+  return CP949FromWide(wide);
 }
 
 }  // namespace pravik

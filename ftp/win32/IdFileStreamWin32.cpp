@@ -1,0 +1,77 @@
+#include "ftp/IdStream.h"
+
+#include <windows.h>
+
+#include "ftp/IdFtpResourceStrings.h"
+#include "net/IdGlobal.h"
+#include "net/win32/IdWin32Text.h"
+
+namespace pravik {
+
+struct TIdFileStream::Handle {
+  HANDLE File = INVALID_HANDLE_VALUE;
+};
+
+TIdFileStream::TIdFileStream(const std::string& path, TOpenMode mode) : File(std::make_unique<Handle>()) {
+  DWORD access = GENERIC_READ | GENERIC_WRITE;
+  DWORD share = FILE_SHARE_READ;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case TOpenMode::fmCreate: disposition = CREATE_ALWAYS; break;
+    case TOpenMode::fmOpenReadWrite: break;
+    case TOpenMode::fmOpenRead:
+      access = GENERIC_READ;
+      share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+      break;
+  }
+  File->File = ::CreateFileW(WideFromCP949(path).c_str(), access, share, nullptr, disposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (File->File == INVALID_HANDLE_VALUE) {
+    if (mode == TOpenMode::fmCreate) throw EFCreateError(FormatText(rs::CannotCreateFile, {path}));
+    throw EFOpenError(FormatText(rs::CannotOpenFile, {path}));
+  }
+}
+
+TIdFileStream::~TIdFileStream() {
+  if (File->File != INVALID_HANDLE_VALUE) ::CloseHandle(File->File);
+}
+
+std::int64_t TIdFileStream::Size() {
+  LARGE_INTEGER size{};
+  return ::GetFileSizeEx(File->File, &size) ? size.QuadPart : 0;
+}
+
+std::int64_t TIdFileStream::Position() {
+  LARGE_INTEGER zero{}, position{};
+  return ::SetFilePointerEx(File->File, zero, &position, FILE_CURRENT) ? position.QuadPart : 0;
+}
+
+void TIdFileStream::Seek(std::int64_t position) {
+  LARGE_INTEGER target{};
+  target.QuadPart = position;
+  ::SetFilePointerEx(File->File, target, nullptr, FILE_BEGIN);
+}
+
+void TIdFileStream::Write(const void* bytes, std::int32_t count) {
+  const char* next = static_cast<const char*>(bytes);
+  while (count > 0) {
+    DWORD written = 0;
+    if (!::WriteFile(File->File, next, static_cast<DWORD>(count), &written, nullptr) || written == 0)
+      throw EStreamError(rs::StreamWriteError);
+    next += written;
+    count -= static_cast<std::int32_t>(written);
+  }
+}
+
+std::int32_t TIdFileStream::Read(void* bytes, std::int32_t count) {
+  DWORD read = 0;
+  if (!::ReadFile(File->File, bytes, static_cast<DWORD>(count), &read, nullptr))
+    throw EStreamError(rs::StreamReadError);
+  return static_cast<std::int32_t>(read);
+}
+
+void TIdFileStream::Truncate() {
+  if (!::SetEndOfFile(File->File)) throw EStreamError(rs::StreamWriteError);
+}
+
+}  // namespace pravik

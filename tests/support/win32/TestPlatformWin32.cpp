@@ -1,0 +1,12 @@
+#include "tests/support/TestPlatform.h"
+
+#include <windows.h>
+
+namespace pravik::test {
+
+bool RunningUnderWine() {
+  const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+  return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+}
+
+}  // namespace pravik::test
