@@ -47,6 +47,17 @@ void TIdSimpleBuffer::SetSize(std::int32_t size) {
   Offset = std::min<std::int64_t>(Offset, static_cast<std::int64_t>(Block.size()));
 }
 
+char* TIdSimpleBuffer::GrowBack(std::int32_t count) {
+  const std::size_t end = Block.size();
+  Block.resize(end + static_cast<std::size_t>(std::max(count, 0)));
+  return Block.data() + end;
+}
+
+void TIdSimpleBuffer::DropBack(std::int32_t count) {
+  Block.resize(Block.size() - static_cast<std::size_t>(std::clamp(count, 0, VisibleSize())));
+  Offset = std::min<std::int64_t>(Offset, static_cast<std::int64_t>(Block.size()));
+}
+
 std::string TIdSimpleBuffer::Bytes() const {
   return std::string(Memory(), static_cast<std::size_t>(VisibleSize()));
 }
@@ -95,9 +106,9 @@ void TIdManagedBuffer::DropFront(std::int32_t n) {
   } else {
     ConsumedCount += n;
     if (ConsumedCount >= CompactThreshold) {
-      // Move the unconsumed bytes to the start once, and give back what they left.
+      // Move the unconsumed bytes to the start once; the block keeps its capacity for
+      // the receives that follow.
       Block.erase(Block.begin(), Block.begin() + ConsumedCount);
-      Block.shrink_to_fit();
       Offset = std::max<std::int64_t>(Offset - ConsumedCount, 0);
       ConsumedCount = 0;
     }

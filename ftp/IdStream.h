@@ -6,9 +6,27 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pravik {
+
+// Grows without writing zeros into the new bytes: a receive or a copy fills them anyway.
+template <typename T>
+struct TIdUninitializedAllocator : std::allocator<T> {
+  TIdUninitializedAllocator() = default;
+  template <typename U>
+  TIdUninitializedAllocator(const TIdUninitializedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using TIdBytes = std::vector<char, TIdUninitializedAllocator<char>>;
 
 class EStreamError : public std::runtime_error {
  public:
@@ -57,8 +75,12 @@ class TIdSimpleBuffer : public TIdStream {
   // Removes the first `n` bytes and reports them to OnConsumed; raises EIdNotEnoughDataInBuffer.
   virtual void DropFront(std::int32_t n);
   virtual void Clear();
-  // Makes the block exactly `size` bytes long (new bytes are zero).
+  // Makes the block exactly `size` bytes long; new bytes are left as they are.
   void SetSize(std::int32_t size);
+  // Makes room for `count` more bytes at the end and returns where they start, so that
+  // a receive fills them in place; DropBack gives back what it did not fill.
+  char* GrowBack(std::int32_t count);
+  void DropBack(std::int32_t count);
   std::int32_t Capacity() const { return static_cast<std::int32_t>(Block.capacity()); }
   // The first visible byte.
   virtual const char* Memory() const { return Block.data(); }
@@ -72,7 +94,7 @@ class TIdSimpleBuffer : public TIdStream {
   virtual std::int32_t VisibleSize() const { return static_cast<std::int32_t>(Block.size()); }
   void CheckAvailable(std::int32_t n) const;
 
-  std::vector<char> Block;
+  TIdBytes Block;
   std::int64_t Offset = 0;  // position within the block
 };
 

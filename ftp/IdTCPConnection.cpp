@@ -89,23 +89,27 @@ std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t t
   }
   std::int32_t n;
   do {
-    if (!FIOHandler->WaitReadable(timeout)) {
+    // Without a time limit the blocking receive waits by itself; a readiness wait before
+    // it would only cost one more system call per receive.
+    if (timeout != TimeLimitInfinite && !FIOHandler->WaitReadable(timeout)) {
       if (raiseOnTimeout) throw EIdReadTimeout(rs::ReadTimeout);
       result = -1;
       break;
     }
-    ReceiveChunk.SetSize(RecvBufferSize);
-    n = FIOHandler->ReceiveBuf(ReceiveChunk.Memory(), RecvBufferSize);
+    char* room = InputQueue.GrowBack(RecvBufferSize);
+    try {
+      n = FIOHandler->ReceiveBuf(room, RecvBufferSize);
+    } catch (...) {
+      InputQueue.DropBack(RecvBufferSize);
+      throw;
+    }
+    InputQueue.DropBack(RecvBufferSize - std::max(n, 0));
     PeerClosed = n == 0;
     if (n != 0) {
       if (GlobalStack->CheckSocketResult(n, kReceiveGone)) {
         n = 0;
         CloseTransport();
         if (InputQueue.Size() == 0) GlobalStack->RaiseSocketFailure(GlobalStack->LastSocketError);
-      }
-      if (n > 0) {
-        ReceiveChunk.SetSize(n);
-        InputQueue.Append(ReceiveChunk.Memory(), n);
       }
     }
     CheckPeerClosed(raiseIfClosed, false);
@@ -114,12 +118,16 @@ std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t t
   return result;
 }
 
-void TIdTCPConnection::ReadExact(void* buffer, std::int32_t count) {
-  if (count <= 0 || !buffer) return;
+void TIdTCPConnection::WaitForQueued(std::int32_t count) {
   while (InputQueue.Size() < count) {
     FillInputQueue(true, TimeLimitDefault, true);
     CheckPeerClosed(true, true);
   }
+}
+
+void TIdTCPConnection::ReadExact(void* buffer, std::int32_t count) {
+  if (count <= 0 || !buffer) return;
+  WaitForQueued(count);
   std::memcpy(buffer, InputQueue.Memory(), static_cast<std::size_t>(count));
   InputQueue.DropFront(count);
 }
@@ -174,30 +182,28 @@ void TIdTCPConnection::ReadUntilClosed(TIdStream& stream) {
       InputQueue.DropFront(n);
       remaining -= n;
     }
+    // Each chunk goes from the queue to the stream in one write: the bytes are copied
+    // once on their way, with no chunk buffer between.
     const std::int32_t chunkSize = std::min(remaining, RecvBufferSize);
-    std::vector<char> chunk(static_cast<std::size_t>(std::max(chunkSize, 0)));
     while (IsConnected() && remaining > 0) {
-      std::int32_t n = std::min(remaining, chunkSize);
-      std::exception_ptr failure;
+      const std::int32_t n = std::min(remaining, chunkSize);
       try {
-        ReadExact(chunk.data(), n);
+        WaitForQueued(n);
       } catch (...) {
         // What arrived before the end is kept; the queue is always shorter than `n` here.
-        n = static_cast<std::int32_t>(InputQueue.Size());
-        if (n > 0) std::memcpy(chunk.data(), InputQueue.Memory(), static_cast<std::size_t>(n));
+        const auto left = static_cast<std::int32_t>(InputQueue.Size());
+        if (left > 0) stream.Write(InputQueue.Memory(), left);
+        remaining -= left;
         InputQueue.Clear();
         try {
           throw;
         } catch (const EIdConnClosedGracefully&) {  // the normal end of the data
-        } catch (...) {
-          failure = std::current_exception();
+          break;
         }
       }
-      if (n > 0) {
-        stream.Write(chunk.data(), n);
-        remaining -= n;
-      }
-      if (failure) std::rethrow_exception(failure);
+      stream.Write(InputQueue.Memory(), n);
+      InputQueue.DropFront(n);
+      remaining -= n;
     }
   } catch (...) {
     finish();

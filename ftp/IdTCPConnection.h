@@ -88,14 +88,17 @@ class TIdTCPConnection : public TIdComponent {
   TNotifyEvent OnDisconnected;
   bool LineWasSplit = false;
   std::int32_t ReadTimeout = 0;
+  // The most bytes one receive asks for. The input queue keeps the room one receive
+  // fills and reuses it, so received bytes are written once, straight into the queue.
   std::int32_t RecvBufferSize = 32768;
-  TIdSimpleBuffer ReceiveChunk;
   std::int32_t SendBufferSize = 32768;
 
  protected:
   void Notification(TIdComponent* removed) override;
   // Destroys an owned transport and detaches it.
   void ReleaseOwnedTransport();
+  // Receives until the input queue holds at least `count` bytes.
+  void WaitForQueued(std::int32_t count);
 
  private:
   TIdIOHandler* FIOHandler = nullptr;

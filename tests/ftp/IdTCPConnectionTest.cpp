@@ -286,8 +286,9 @@ TEST_F(WriteTest, AWriteAfterThePeersCloseRaisesEvenWithBytesQueued) {
 }
 
 TEST_F(WriteTest, ASendIntoAResetConnectionClosesTheTransport) {
-  Peer.Reset();
+  Peer.WaitForLines().Reset();  // after the connect is complete on both ends
   Connect();
+  Client.WriteTextLine("NOOP");
   Peer.WaitUntilDone();
   try {
     for (int i = 0; i < 1000; ++i) Client.WriteText(std::string(65536, 'w'));
