@@ -41,7 +41,8 @@ function(pravik_add_test name)
                                             TIMEOUT 600)
   else()
     include(GoogleTest)
-    gtest_discover_tests(${name} PROPERTIES LABELS "native;${T_LABELS}" TIMEOUT 120
+    # One label: discovery writes a list value out unquoted, which would split it.
+    gtest_discover_tests(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 120
                          DISCOVERY_TIMEOUT 30)
   endif()
 endfunction()
