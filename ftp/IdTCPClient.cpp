@@ -13,9 +13,7 @@ void TIdTCPClient::ConnectToHost(std::int32_t timeout) {
   if (!IOHandler()) {
     auto transport = std::make_unique<TIdIOHandlerSocket>();
     transport->OnStatus = OnStatus;
-    SetIOHandler(transport.get());
-    FOwnedTransport = std::move(transport);
-    OwnsTransport = true;
+    AttachOwnedTransport(std::move(transport));
   }
   TIdIOHandler& transport = *IOHandler();
   try {

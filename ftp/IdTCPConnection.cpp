@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "ftp/IdConnectionErrors.h"
 #include "ftp/IdFtpResourceStrings.h"
@@ -35,6 +36,12 @@ TIdTCPConnection::~TIdTCPConnection() {
   }
   ReleaseOwnedTransport();
   if (FIOHandler) RemoveFreeNotification(FIOHandler);
+}
+
+void TIdTCPConnection::AttachOwnedTransport(std::unique_ptr<TIdIOHandler> transport) {
+  SetIOHandler(transport.get());
+  FOwnedTransport = std::move(transport);
+  OwnsTransport = true;
 }
 
 void TIdTCPConnection::ReleaseOwnedTransport() {

@@ -33,6 +33,9 @@ class TIdTCPConnection : public TIdComponent {
   // Attaches `transport` (or none); an owned transport attached before is destroyed.
   void SetIOHandler(TIdIOHandler* transport);
   TIdIOHandler* IOHandler() const { return FIOHandler; }
+  // Attaches `transport` as one this connection owns and destroys when it is replaced,
+  // closed by CloseConnection, or when the connection goes.
+  void AttachOwnedTransport(std::unique_ptr<TIdIOHandler> transport);
 
   // Handles a pending peer close; true while a transport is attached and connected.
   virtual bool IsConnected();
@@ -103,7 +106,6 @@ class TIdTCPConnection : public TIdComponent {
  private:
   TIdIOHandler* FIOHandler = nullptr;
   std::unique_ptr<TIdIOHandler> FOwnedTransport;
-  friend class TIdTCPClient;
 };
 
 }  // namespace pravik

@@ -10,6 +10,7 @@
 
 #include "ftp/IdTCPClient.h"
 #include "tests/support/ScriptedPeer.h"
+#include "tests/support/StatusName.h"
 
 namespace pravik::test {
 
@@ -28,16 +29,6 @@ class ConnectionFixture : public ::testing::Test {
     };
     Client.OnDisconnected = [this](TIdComponent*) { Events.push_back("OnDisconnected"); };
     Client.OnConnected = [this](TIdComponent*) { Events.push_back("OnConnected"); };
-  }
-  static std::string StatusName(TIdStatus status) {
-    switch (status) {
-      case TIdStatus::statusResolving: return "statusResolving";
-      case TIdStatus::statusConnecting: return "statusConnecting";
-      case TIdStatus::statusConnected: return "statusConnected";
-      case TIdStatus::statusDisconnecting: return "statusDisconnecting";
-      case TIdStatus::statusDisconnected: return "statusDisconnected";
-      default: return "status" + std::to_string(static_cast<int>(status));
-    }
   }
 
   ScriptedPeer Peer;

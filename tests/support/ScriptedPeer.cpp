@@ -88,6 +88,11 @@ ScriptedPeer& ScriptedPeer::Reset() {
   return *this;
 }
 
+ScriptedPeer& ScriptedPeer::Call(std::function<void()> action) {
+  Steps.push_back(std::move(action));
+  return *this;
+}
+
 void ScriptedPeer::Start() {
   Thread = std::thread([this] { Run(); });
 }

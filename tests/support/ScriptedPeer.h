@@ -27,6 +27,8 @@ class ScriptedPeer {
   ScriptedPeer& operator=(const ScriptedPeer&) = delete;
 
   int Port() const { return FPort; }
+  // True once the test is ending: long actions of Call steps give up then.
+  bool Stopped() const { return Stopping; }
 
   // Script steps, played in order once Start is called.
   ScriptedPeer& Send(std::string bytes);      // one piece, then a pause so it arrives alone
@@ -36,6 +38,9 @@ class ScriptedPeer {
   ScriptedPeer& Pause(int ms);
   ScriptedPeer& Close();                      // orderly close
   ScriptedPeer& Reset();                      // abortive close: the client sees a reset
+  // Runs `action` in the peer's thread, for work beside the connection (a second
+  // connection of a protocol, for one).
+  ScriptedPeer& Call(std::function<void()> action);
   // Accepts one connection (within a bound) and plays the script in a thread.
   void Start();
   // Blocks until the script has played to its end.

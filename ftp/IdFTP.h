@@ -1,0 +1,97 @@
+#pragma once
+// The FTP client: connecting with automatic login through the proxy schemes, the
+// transfer type, the working directory, and retrieval of files over active- or
+// passive-mode data connections.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ftp/IdFtpProxySettings.h"
+#include "ftp/IdTCPClient.h"
+
+namespace pravik {
+
+class TIdSocketHandle;
+class TIdStream;
+
+enum class TIdFTPTransferType { ftASCII = 0, ftBinary = 1 };
+
+using TIdFtpAfterGet = std::function<void(TIdComponent* ASender, TIdStream& VStream)>;
+
+class TIdFTP : public TIdTCPClient {
+ public:
+  // Port 21; the waits for a silent server are bounded by ReadTimeout, 60 s here.
+  TIdFTP();
+  ~TIdFTP() override;
+
+  // Connects (to the proxy when one is set), reads the 220 greeting and, with
+  // `autoLogin`, logs in, fires OnAfterClientLogin, sends SYST and reports
+  // statusFtpReady. Any failure closes the connection and passes on.
+  void ConnectToServer(bool autoLogin = true, std::int32_t timeout = TimeLimitDefault);
+  // The login sequence of the proxy scheme, then the type command.
+  void PerformLogin();
+  // "CWD <path>", accepting 200 and 250.
+  void ChangeDirectory(const std::string& path);
+  // "TYPE A" or "TYPE I", accepting 200.
+  void ApplyTransferType();
+  // Sends one command line and returns whatever code the server answers.
+  std::int16_t SendRawCommand(const std::string& command);
+
+  TIdFTPTransferType TransferType() const { return FTransferType; }
+  // Ignored while a transfer runs; sent at once on a connected client.
+  void SetTransferType(TIdFTPTransferType value);
+  TIdFtpProxySettings& ProxySettings() { return FProxySettings; }
+  // Copies the settings; EConvertError for an object of another class.
+  void SetProxySettings(const TIdPersistent* value) { FProxySettings.Assign(value); }
+
+  // Retrieves `remoteName` into the file at `localPath` by the existing-file rules.
+  // A replaced file changes only once the server has accepted the whole transfer;
+  // until then, and after any failure, the old file stays as it was.
+  void RetrieveFile(const std::string& remoteName, const std::string& localPath, bool mayOverwrite,
+                    bool resume);
+  // Retrieves into `destination` at its position, then fires OnAfterGet.
+  void RetrieveToStream(const std::string& remoteName, TIdStream& destination, bool resume);
+  // Whether the server takes restart offsets ("REST 1" answered 350); asked once for the
+  // life of the client.
+  bool ProbeResume();
+  // Sends ABOR and drops the data connection; the running transfer reads the replies.
+  virtual void AbortTransfer();
+  virtual void DropDataConnection();
+  virtual void AfterRetrieve(TIdStream& stream);
+
+  bool Passive = false;
+  std::int32_t DataPort = 0;
+  std::int32_t DataPortMin = 0;
+  std::int32_t DataPortMax = 0;
+  TNotifyEvent OnAfterClientLogin;
+  TIdFtpAfterGet OnAfterGet;
+
+  TIdRFCReply LoginReply;
+  std::string SystemDescription;
+  bool ResumeProbed = false;
+  bool ResumeAvailable = false;
+  // The data connection while a transfer runs, else none.
+  TIdTCPConnection* DataConnection = nullptr;
+
+ private:
+  // "USER <user>" then, on 331, "PASS <password>".
+  void LoginAs(const std::string& user, const std::string& password);
+  void RunDataTransfer(const std::string& command, TIdStream& stream, bool resume);
+  void RunActiveTransfer(const std::string& command, TIdStream& stream, bool resume);
+  void RunPassiveTransfer(const std::string& command, TIdStream& stream, bool resume);
+  void ReadFinalReply();
+  void AnnounceDataPort(TIdSocketHandle& binding);
+  void RequestPassive(std::string& ip, std::int32_t& port);
+  void PrepareDataConnection();
+  void SendRestart(TIdStream& stream);
+  // The control connection's socket handle; EIdNotConnected without one.
+  TIdSocketHandle& ControlBinding();
+
+  TIdFTPTransferType FTransferType = TIdFTPTransferType::ftBinary;
+  TIdFtpProxySettings FProxySettings;
+  bool AbortSent = false;
+};
+
+}  // namespace pravik

@@ -1,0 +1,249 @@
+// Retrieval: the existing-file rules, the data connection in active and passive mode,
+// the final reply and aborting.
+#include "ftp/IdFTP.h"
+
+#include <memory>
+#include <string>
+
+#include "ftp/IdConnectionErrors.h"
+#include "ftp/IdFTPErrors.h"
+#include "ftp/IdFileSystem.h"
+#include "ftp/IdFtpResourceStrings.h"
+#include "ftp/IdRFCReply.h"
+#include "ftp/IdSimpleServer.h"
+#include "ftp/IdStream.h"
+#include "net/IdGlobal.h"
+#include "net/IdIOHandlerSocket.h"
+#include "net/IdSocketHandle.h"
+#include "net/IdSocks.h"
+
+namespace pravik {
+
+namespace {
+
+// A retrieval command is answered by one of these before the data flows.
+const TIdReplyCodes kTransferStarting = {125, 150, 154};
+const TIdReplyCodes kTransferEnded = {225, 226, 250, 426, 450};
+const TIdReplyCodes kAbortConfirmed = {226, 225};
+constexpr std::int16_t kTransferAbortedByServer = 426;
+constexpr std::int16_t kActionNotTaken = 450;
+constexpr std::int16_t kRestartAccepted = 350;
+
+// Where a replacing download collects the file until the server has accepted it.
+std::string TemporaryPathFor(const std::string& path) { return path + ".download"; }
+
+std::int32_t ParseInteger(const std::string& text) {
+  std::int64_t value = 0;
+  if (!TryTextToInt64(text, value) || value < INT32_MIN || value > INT32_MAX)
+    throw EConvertError(FormatText(rs::InvalidInteger, {text}));
+  return static_cast<std::int32_t>(value);
+}
+
+}  // namespace
+
+void TIdFTP::RetrieveFile(const std::string& remoteName, const std::string& localPath, bool mayOverwrite,
+                          bool resume) {
+  bool effectiveResume = resume;
+  bool append = false;
+  if (FileExists(localPath)) {
+    effectiveResume = resume && ProbeResume();
+    if (mayOverwrite == effectiveResume) throw EIdFTPFileAlreadyExists(rs::FileAlreadyExists);
+    append = effectiveResume;
+  }
+
+  if (append) {
+    TIdFileStream file(localPath, TIdFileStream::TOpenMode::fmOpenReadWrite);
+    file.Seek(file.Size());
+    RetrieveToStream(remoteName, file, effectiveResume);
+    return;
+  }
+
+  // The old file must be replaceable before anything is asked of the server: a program
+  // file in use is refused here and stays untouched.
+  if (FileExists(localPath)) {
+    try {
+      TIdFileStream check(localPath, TIdFileStream::TOpenMode::fmOpenReadWrite);
+    } catch (const EStreamError&) {
+      throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}));
+    }
+  }
+  const std::string temporary = TemporaryPathFor(localPath);
+  std::unique_ptr<TIdFileStream> file;
+  try {
+    file = std::make_unique<TIdFileStream>(temporary, TIdFileStream::TOpenMode::fmCreate);
+  } catch (const EStreamError&) {
+    throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}));
+  }
+  try {
+    RetrieveToStream(remoteName, *file, effectiveResume);
+    file.reset();
+    if (!ReplaceFileWith(localPath, temporary)) throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}));
+  } catch (...) {
+    file.reset();
+    DeleteFileIfExists(temporary);
+    throw;
+  }
+}
+
+void TIdFTP::RetrieveToStream(const std::string& remoteName, TIdStream& destination, bool resume) {
+  const bool effectiveResume = resume && ProbeResume();
+  RunDataTransfer("RETR " + remoteName, destination, effectiveResume);
+  AfterRetrieve(destination);
+}
+
+bool TIdFTP::ProbeResume() {
+  if (ResumeProbed) return ResumeAvailable;
+  ResumeProbed = true;
+  ResumeAvailable = SendRawCommand("REST 1") == kRestartAccepted;
+  SendRawCommand("REST 0");
+  return ResumeAvailable;
+}
+
+void TIdFTP::AfterRetrieve(TIdStream& stream) {
+  if (OnAfterGet) OnAfterGet(this, stream);
+}
+
+void TIdFTP::AbortTransfer() {
+  if (IsConnected()) {
+    WriteTextLine("ABOR");
+    AbortSent = true;
+  }
+  DropDataConnection();
+}
+
+void TIdFTP::DropDataConnection() {
+  if (DataConnection) DataConnection->CloseTransport();
+}
+
+TIdSocketHandle& TIdFTP::ControlBinding() {
+  auto* transport = dynamic_cast<TIdIOHandlerSocket*>(IOHandler());
+  if (!transport || !transport->SocketBinding() || !transport->TransportConnected())
+    throw EIdNotConnected(rs::NotConnected);
+  return *transport->SocketBinding();
+}
+
+void TIdFTP::PrepareDataConnection() {
+  DataConnection->SendBufferSize = SendBufferSize;
+  DataConnection->RecvBufferSize = RecvBufferSize;
+  DataConnection->ReadTimeout = ReadTimeout;
+  DataConnection->OnWork = OnWork;
+  DataConnection->OnWorkBegin = OnWorkBegin;
+  DataConnection->OnWorkEnd = OnWorkEnd;
+}
+
+void TIdFTP::SendRestart(TIdStream& stream) {
+  SendCommand("REST " + std::to_string(stream.Position()), kRestartAccepted);
+}
+
+void TIdFTP::RunDataTransfer(const std::string& command, TIdStream& stream, bool resume) {
+  ReportStatus(TIdStatus::statusFtpTransfer, {rs::StartingTransfer});
+  AbortSent = false;
+  try {
+    if (Passive)
+      RunPassiveTransfer(command, stream, resume);
+    else
+      RunActiveTransfer(command, stream, resume);
+  } catch (...) {
+    ReportStatus(TIdStatus::statusFtpReady, {rs::TransferComplete});
+    throw;
+  }
+  ReportStatus(TIdStatus::statusFtpReady, {rs::TransferComplete});
+  ReadFinalReply();
+}
+
+void TIdFTP::RunActiveTransfer(const std::string& command, TIdStream& stream, bool resume) {
+  TIdSocketHandle& control = ControlBinding();
+  auto listener = std::make_unique<TIdSimpleServer>();
+  DataConnection = listener.get();
+  struct Release {
+    TIdFTP& Client;
+    ~Release() { Client.DataConnection = nullptr; }
+  } release{*this};
+
+  PrepareDataConnection();
+  listener->BoundIP = control.IP;
+  listener->BoundPort = DataPort;
+  listener->BoundPortMin = DataPortMin;
+  listener->BoundPortMax = DataPortMax;
+  // Only the server may deliver the file: a connection from elsewhere is turned away.
+  listener->PeerIP = control.RemoteIP;
+  listener->AcceptTimeout = ReadTimeout;
+  listener->StartListening();
+  AnnounceDataPort(*listener->Binding());
+  if (resume) SendRestart(stream);
+  SendCommand(command, kTransferStarting);
+  if (listener->AcceptPeer()) listener->ReadUntilClosed(stream);
+}
+
+void TIdFTP::RunPassiveTransfer(const std::string& command, TIdStream& stream, bool resume) {
+  std::string announcedIP;
+  std::int32_t port = 0;
+  RequestPassive(announcedIP, port);
+  // The data connection goes to the server the client already talks to, whatever
+  // address the reply names: a server must not send the client to a third host.
+  const std::string serverIP = ControlBinding().RemoteIP;
+
+  auto client = std::make_unique<TIdTCPClient>();
+  DataConnection = client.get();
+  struct Release {
+    TIdFTP& Client;
+    ~Release() { Client.DataConnection = nullptr; }
+  } release{*this};
+
+  auto transport = std::make_unique<TIdIOHandlerSocket>();
+  if (auto* control = dynamic_cast<TIdIOHandlerSocket*>(IOHandler())) transport->SetSocksInfo(control->SocksInfo());
+  client->AttachOwnedTransport(std::move(transport));
+  PrepareDataConnection();
+  client->Host = serverIP;
+  client->Port = port;
+  client->ConnectToHost(TimeLimitDefault);
+  try {
+    if (resume) SendRestart(stream);
+    WriteTextLine(command);
+    ReadReply(kTransferStarting);
+    client->ReadUntilClosed(stream);
+  } catch (...) {
+    client->CloseConnection();
+    throw;
+  }
+  client->CloseConnection();
+}
+
+void TIdFTP::ReadFinalReply() {
+  const std::int16_t code = ReadReply(kTransferEnded);
+  if (code != kTransferAbortedByServer && code != kActionNotTaken) return;
+  // Without our ABOR the server broke the transfer off: a second reply will not come.
+  if (!AbortSent) RaiseReplyError();
+  ReadReply(kAbortConfirmed);
+  ReportStatus(TIdStatus::statusFtpAborted, {rs::TransferAborted});
+}
+
+void TIdFTP::AnnounceDataPort(TIdSocketHandle& binding) {
+  std::string address = binding.IP;
+  for (char& c : address) {
+    if (c == '.') c = ',';
+  }
+  SendCommand("PORT " + address + "," + std::to_string(binding.Port / 256) + "," +
+                  std::to_string(binding.Port % 256),
+              200);
+}
+
+void TIdFTP::RequestPassive(std::string& ip, std::int32_t& port) {
+  SendCommand("PASV", 227);
+  std::string s = TrimControlAndBlanks(LastReply.Text.empty() ? std::string() : LastReply.Text.front());
+  const std::size_t open = s.find('(');
+  const std::size_t close = s.find(')');
+  if (open != std::string::npos && close != std::string::npos) {
+    s = close > open ? s.substr(open + 1, close - open - 1) : std::string();
+  } else {
+    const std::size_t blank = s.rfind(' ');
+    if (blank != std::string::npos) s = s.substr(blank + 1);
+  }
+  ip = CutToken(s, ",");
+  for (int i = 0; i < 3; ++i) ip += "." + CutToken(s, ",");
+  const std::int32_t high = ParseInteger(CutToken(s, ","));
+  const std::int32_t low = ParseInteger(TrimControlAndBlanks(CutToken(s, ",")));
+  port = high * 256 + low;
+}
+
+}  // namespace pravik
