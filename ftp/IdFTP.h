@@ -91,7 +91,9 @@ class TIdFTP : public TIdTCPClient {
 
   TIdFTPTransferType FTransferType = TIdFTPTransferType::ftBinary;
   TIdFtpProxySettings FProxySettings;
+  // Our ABOR went out during the running transfer / the transfer ended aborted.
   bool AbortSent = false;
+  bool FTransferAborted = false;
 };
 
 }  // namespace pravik

@@ -77,6 +77,11 @@ void TIdFTP::RetrieveFile(const std::string& remoteName, const std::string& loca
   try {
     RetrieveToStream(remoteName, *file, effectiveResume);
     file.reset();
+    // An aborted transfer ends without error, but what arrived is not the file.
+    if (FTransferAborted) {
+      DeleteFileIfExists(temporary);
+      return;
+    }
     if (!ReplaceFileWith(localPath, temporary)) throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}));
   } catch (...) {
     file.reset();
@@ -138,6 +143,7 @@ void TIdFTP::SendRestart(TIdStream& stream) {
 void TIdFTP::RunDataTransfer(const std::string& command, TIdStream& stream, bool resume) {
   ReportStatus(TIdStatus::statusFtpTransfer, {rs::StartingTransfer});
   AbortSent = false;
+  FTransferAborted = false;
   try {
     if (Passive)
       RunPassiveTransfer(command, stream, resume);
@@ -215,6 +221,7 @@ void TIdFTP::ReadFinalReply() {
   // Without our ABOR the server broke the transfer off: a second reply will not come.
   if (!AbortSent) RaiseReplyError();
   ReadReply(kAbortConfirmed);
+  FTransferAborted = true;
   ReportStatus(TIdStatus::statusFtpAborted, {rs::TransferAborted});
 }
 

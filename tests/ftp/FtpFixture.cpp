@@ -6,7 +6,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "net/IdIOHandlerSocket.h"
 
 namespace pravik::test {
 
@@ -31,16 +30,6 @@ void AnnouncedEndpoint(ScriptedPeer& server, std::string& ip, int& port) {
   port = numbers[4] * 256 + numbers[5];
 }
 
-std::unique_ptr<TIdIOHandlerSocket> ConnectToAnnounced(ScriptedPeer& server, const std::string& fromIP) {
-  std::string ip;
-  int port = 0;
-  AnnouncedEndpoint(server, ip, port);
-  auto data = std::make_unique<TIdIOHandlerSocket>();
-  data->OpenTransport();
-  data->ConnectEndpoint(ip, port, fromIP, 0, 0, 0, kDataConnectLimitMs);
-  return data;
-}
-
 }  // namespace
 
 ScriptedPeer& ScriptLogin(ScriptedPeer& server) {
@@ -55,28 +44,38 @@ ScriptedPeer& ScriptLogin(ScriptedPeer& server) {
       .Send("215 UNIX Type: L8\r\n");
 }
 
-void DeliverToAnnouncedPort(ScriptedPeer& server, const std::string& data, const std::string& fromIP) {
-  server.Call([&server, data, fromIP] {
-    auto connection = ConnectToAnnounced(server, fromIP);
-    for (std::size_t sent = 0; sent < data.size();) {
-      const int n = connection->SendBuf(data.data() + sent, static_cast<int>(data.size() - sent));
-      if (n <= 0) throw std::runtime_error("the client closed the data connection");
-      sent += static_cast<std::size_t>(n);
+void ServeAnnouncedPort(ScriptedPeer& server, const std::string& fromIP,
+                        std::function<void(TIdIOHandlerSocket& connection)> serve) {
+  server.Call([&server, fromIP, serve = std::move(serve)] {
+    std::string ip;
+    int port = 0;
+    AnnouncedEndpoint(server, ip, port);
+    TIdIOHandlerSocket connection;
+    connection.OpenTransport();
+    connection.ConnectEndpoint(ip, port, fromIP, 0, 0, 0, kDataConnectLimitMs);
+    try {
+      serve(connection);
+    } catch (const std::exception&) {  // the client closed the connection first
     }
-    connection->ShutTransport();
+    connection.ShutTransport();
   });
 }
 
-void FloodAnnouncedPort(ScriptedPeer& server, const std::string& fromIP) {
-  server.Call([&server, fromIP] {
-    auto connection = ConnectToAnnounced(server, fromIP);
-    const std::string block(65536, 'F');
-    try {
-      while (!server.Stopped() && connection->SendBuf(block.data(), static_cast<int>(block.size())) > 0) {
-      }
-    } catch (const std::exception&) {  // the client's close ends the flood
+void DeliverToAnnouncedPort(ScriptedPeer& server, const std::string& data, const std::string& fromIP) {
+  ServeAnnouncedPort(server, fromIP, [data](TIdIOHandlerSocket& connection) {
+    for (std::size_t sent = 0; sent < data.size();) {
+      const int n = connection.SendBuf(data.data() + sent, static_cast<int>(data.size() - sent));
+      if (n <= 0) return;
+      sent += static_cast<std::size_t>(n);
     }
-    connection->ShutTransport();
+  });
+}
+
+void FloodAnnouncedPort(ScriptedPeer& server) {
+  ServeAnnouncedPort(server, "127.0.0.1", [&server](TIdIOHandlerSocket& connection) {
+    const std::string block(65536, 'F');
+    while (!server.Stopped() && connection.SendBuf(block.data(), static_cast<int>(block.size())) > 0) {
+    }
   });
 }
 

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "ftp/IdFTP.h"
+#include "net/IdIOHandlerSocket.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/StatusName.h"
 
@@ -19,12 +21,16 @@ namespace pravik::test {
 ScriptedPeer& ScriptLogin(ScriptedPeer& server);
 inline constexpr int kLoginLines = 4;
 
-// Script steps of the server's side of an active-mode data connection: connect from
-// `fromIP` to the address of the client's last PORT command, send `data` and close.
+// A script step of the server's side of an active-mode data connection: connect from
+// `fromIP` to the address of the client's last PORT command and hand the connection to
+// `serve`, then close it.
+void ServeAnnouncedPort(ScriptedPeer& server, const std::string& fromIP,
+                        std::function<void(TIdIOHandlerSocket& connection)> serve);
+// Sends `data` on it; a client that closes early ends the sending, the test judges.
 void DeliverToAnnouncedPort(ScriptedPeer& server, const std::string& data,
                             const std::string& fromIP = "127.0.0.1");
-// Connects from `fromIP` and keeps sending until the client stops taking data.
-void FloodAnnouncedPort(ScriptedPeer& server, const std::string& fromIP = "127.0.0.1");
+// Keeps sending until the client stops taking data.
+void FloodAnnouncedPort(ScriptedPeer& server);
 
 class FtpFixture : public ::testing::Test {
  protected:

@@ -4,4 +4,6 @@ namespace pravik::test {
 
 bool RunningUnderWine() { return false; }
 
+bool OpenFilesAreLocked() { return false; }
+
 }  // namespace pravik::test

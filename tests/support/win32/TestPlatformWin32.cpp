@@ -9,4 +9,6 @@ bool RunningUnderWine() {
   return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
 }
 
+bool OpenFilesAreLocked() { return true; }
+
 }  // namespace pravik::test
