@@ -122,9 +122,9 @@ class TIdManagedBuffer : public TIdSimpleBuffer {
 class TIdFileStream : public TIdStream {
  public:
   enum class TOpenMode {
-    fmCreate,         // create, or empty an existing file; read and write
-    fmOpenReadWrite,  // an existing file, at its start
-    fmOpenRead,       // an existing file, read only
+    fmCreate,         // create, or empty an existing file; read and write; not shared
+    fmOpenReadWrite,  // an existing file, at its start; others may read it meanwhile
+    fmOpenRead,       // an existing file, read only; nobody may write it meanwhile
   };
   // Raises EFCreateError "Cannot create file %s" or EFOpenError "Cannot open file %s".
   TIdFileStream(const std::string& path, TOpenMode mode);

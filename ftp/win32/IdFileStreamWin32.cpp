@@ -13,16 +13,18 @@ struct TIdFileStream::Handle {
 };
 
 TIdFileStream::TIdFileStream(const std::string& path, TOpenMode mode) : File(std::make_unique<Handle>()) {
+  // A new file is the opener's alone; an open one may be read by others meanwhile, and a
+  // file read whole must not change under the reader.
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD share = FILE_SHARE_READ;
   DWORD disposition = OPEN_EXISTING;
   switch (mode) {
-    case TOpenMode::fmCreate: disposition = CREATE_ALWAYS; break;
-    case TOpenMode::fmOpenReadWrite: break;
-    case TOpenMode::fmOpenRead:
-      access = GENERIC_READ;
-      share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    case TOpenMode::fmCreate:
+      disposition = CREATE_ALWAYS;
+      share = 0;
       break;
+    case TOpenMode::fmOpenReadWrite: break;
+    case TOpenMode::fmOpenRead: access = GENERIC_READ; break;
   }
   File->File = ::CreateFileW(WideFromCP949(path).c_str(), access, share, nullptr, disposition,
                              FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,0 +1,52 @@
+#pragma once
+// What the update logic needs from the platform: the window's screen side (closing, the
+// delay timer, message boxes), control of the notifier process, and standard output.
+// The Windows program implements them over Win32; the tests use doubles.
+
+#include <stdexcept>
+#include <string>
+
+namespace pravik::app {
+
+class IUpdateWindow {
+ public:
+  virtual ~IUpdateWindow() = default;
+  // Asks the window to close; the program ends once control is back in the message
+  // loop. Asking again is harmless.
+  virtual void RequestClose() = 0;
+  // Switches the delay timer on or off; while on, it ticks every 2000 ms.
+  virtual void SetTimerEnabled(bool enabled) = 0;
+  // A message box owned by the program and modal to all its windows; returns once the
+  // user pressed OK. Text and caption are code page 949.
+  virtual void ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
+  // The path of the running program file.
+  virtual std::string ProgramFile() const = 0;
+};
+
+class INotifierControl {
+ public:
+  virtual ~INotifierControl() = default;
+  // Whether a mutex of that name exists and opens with all access; never creates one.
+  virtual bool MutexExists(const std::string& name) = 0;
+  // Ends, with exit code 0, the process of the first top-level window with that title;
+  // nothing when there is none. Does not wait for the end.
+  virtual void TerminateWindowOwner(const std::string& title) = 0;
+  // Starts the program file without waiting for it; failures pass silently.
+  virtual void StartProgram(const std::string& path, int showCommand) = 0;
+};
+
+// "I/O error %d": a write to an output that the process does not have.
+class EInOutError : public std::runtime_error {
+ public:
+  EInOutError(const std::string& message, int code) : std::runtime_error(message), ErrorCode(code) {}
+  int ErrorCode;
+};
+
+class IStandardOutput {
+ public:
+  virtual ~IStandardOutput() = default;
+  // Writes the line and CR LF; EInOutError when there is no usable standard output.
+  virtual void WriteLine(const std::string& line) = 0;
+};
+
+}  // namespace pravik::app

@@ -1,0 +1,15 @@
+#pragma once
+// The notifier's process through the Win32 services that find, end and start it.
+
+#include "app/UpdateServices.h"
+
+namespace pravik::app {
+
+class TWin32NotifierControl : public INotifierControl {
+ public:
+  bool MutexExists(const std::string& name) override;
+  void TerminateWindowOwner(const std::string& title) override;
+  void StartProgram(const std::string& path, int showCommand) override;
+};
+
+}  // namespace pravik::app

@@ -1,0 +1,89 @@
+// The version file's text buffer: line breaks made CR LF on loading, the first line
+// replaced with everything after it kept, nothing added at the end.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "app/TextBuffer.h"
+#include "ftp/IdStream.h"
+#include "tests/support/ErrorMessage.h"
+
+namespace pravik::app {
+namespace {
+
+class TextBufferTest : public ::testing::Test {
+ protected:
+  TextBufferTest() {
+    Folder = std::filesystem::temp_directory_path() /
+             ("pravik-text-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(Folder);
+    std::filesystem::create_directories(Folder);
+    Path = (Folder / "Version.txt").string();
+  }
+  ~TextBufferTest() override { std::filesystem::remove_all(Folder); }
+  void Write(const std::string& bytes) {
+    std::ofstream(Path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  std::string Read() {
+    std::ifstream file(Path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  }
+
+  std::filesystem::path Folder;
+  std::string Path;
+  TTextBuffer Buffer;
+};
+
+TEST_F(TextBufferTest, RewritesTheFirstLineAndKeepsTheRest) {
+  struct Case {
+    std::string Old, FirstLine, Written;
+  };
+  const Case cases[] = {
+      {"", "", "0408"},
+      {"0407", "0407", "0408"},
+      {"0407\n2nd\n", "0407", "0408\r\n2nd\r\n"},
+      {"0407\r\n2nd\r3rd\n\n", "0407", "0408\r\n2nd\r\n3rd\r\n\r\n"},
+      {"\r\nrest", "", "0408\r\nrest"},
+      {"N\r\n\xB9\xF6\xC0\xFC", "N", "0408\r\n\xB9\xF6\xC0\xFC"},
+      {"0407\r\r\n", "0407", "0408\r\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Old);
+    Write(c.Old);
+    Buffer.LoadFromFile(Path);
+    EXPECT_EQ(Buffer.FirstLine(), c.FirstLine);
+    Buffer.ReplaceFirstLine("0408");
+    Buffer.SaveToFile(Path);
+    EXPECT_EQ(Read(), c.Written);
+  }
+}
+
+TEST_F(TextBufferTest, AnEmptyBufferBecomesTheVersionAlone) {
+  Buffer.ReplaceFirstLine("");
+  Buffer.SaveToFile(Path);
+  EXPECT_EQ(Read(), "");
+  Buffer.ReplaceFirstLine("0408");
+  Buffer.SaveToFile(Path);
+  EXPECT_EQ(Read(), "0408");
+}
+
+TEST_F(TextBufferTest, FileErrorsNameThePath) {
+  const std::string missing = (Folder / "missing" / "Version.txt").string();
+  EXPECT_EQ(test::MessageOf<EFOpenError>([&] { Buffer.LoadFromFile(missing); }), "Cannot open file " + missing);
+  EXPECT_EQ(test::MessageOf<EFCreateError>([&] { Buffer.SaveToFile(missing); }), "Cannot create file " + missing);
+  EXPECT_EQ(test::MessageOf<EFCreateError>([&] { CheckCanWrite(missing); }), "Cannot create file " + missing);
+}
+
+TEST_F(TextBufferTest, TheWriteCheckChangesNothing) {
+  CheckCanWrite(Path);
+  EXPECT_FALSE(std::filesystem::exists(Path));
+  Write("0407\r\nrest");
+  CheckCanWrite(Path);
+  EXPECT_EQ(Read(), "0407\r\nrest");
+}
+
+}  // namespace
+}  // namespace pravik::app

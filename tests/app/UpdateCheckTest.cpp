@@ -1,0 +1,378 @@
+// The whole update decision and download with the window, boxes, timer and notifier as
+// doubles, and everything else real: the version file on disk, the central database over
+// ODBC (the SQLite stand-in) and pyftpdlib on port 21 of a loopback address.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/AppTexts.h"
+#include "app/UpdateServices.h"
+#include "app/untMngFtp.h"
+#include "tests/app/FtpServerProcess.h"
+#include "tests/db/TestDatabase.h"
+
+namespace pravik::app {
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr char kOldProgram[] = "MZ notifier 0407";
+constexpr char kNewProgram[] = "MZ notifier 0408, as the server holds it";
+constexpr char kFtpUser[] = "pravik";
+constexpr char kFtpPassword[] = "73pravik";
+
+// Everything the doubles see, in order.
+using Log = std::vector<std::string>;
+
+class FakeWindow : public IUpdateWindow {
+ public:
+  explicit FakeWindow(Log& log) : Events(log) {}
+  void RequestClose() override { Events.push_back("close"); }
+  void SetTimerEnabled(bool enabled) override { Events.push_back(enabled ? "timer on" : "timer off"); }
+  void ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) override {
+    Events.push_back("box " + caption + " | " + text + " | " + std::to_string(flags));
+    if (WhileBoxOpen) WhileBoxOpen();
+  }
+  std::string ProgramFile() const override { return "C:\\Pravik\\PravikFtp.exe"; }
+  std::function<void()> WhileBoxOpen;
+
+ private:
+  Log& Events;
+};
+
+class FakeNotifier : public INotifierControl {
+ public:
+  explicit FakeNotifier(Log& log) : Events(log) {}
+  bool MutexExists(const std::string& name) override {
+    Events.push_back("probe " + name);
+    return Running;
+  }
+  void TerminateWindowOwner(const std::string& title) override { Events.push_back("kill " + title); }
+  void StartProgram(const std::string& path, int showCommand) override {
+    Events.push_back("start " + std::filesystem::path(path).filename().string() + " " + std::to_string(showCommand));
+  }
+  bool Running = false;
+
+ private:
+  Log& Events;
+};
+
+class FakeOutput : public IStandardOutput {
+ public:
+  explicit FakeOutput(Log& log) : Events(log) {}
+  void WriteLine(const std::string& line) override {
+    if (!Usable) throw EInOutError("I/O error 105", 105);
+    Events.push_back("stdout " + line);
+  }
+  bool Usable = false;
+
+ private:
+  Log& Events;
+};
+
+std::string Quoted(const std::optional<std::string>& text) { return text ? "'" + *text + "'" : "NULL"; }
+
+class UpdateCheckTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ServedFolder = std::filesystem::temp_directory_path() / ("pravik-served-" + test::OwnLoopbackAddress(21));
+    std::filesystem::remove_all(ServedFolder);
+    std::filesystem::create_directories(ServedFolder / "pravik");
+    std::filesystem::create_directories(ServedFolder / "empty");
+    std::ofstream(ServedFolder / "pravik" / "PravikNW.exe", std::ios::binary) << kNewProgram;
+    Server = std::make_unique<test::FtpServerProcess>(test::OwnLoopbackAddress(21), kFtpUser, kFtpPassword,
+                                                      ServedFolder.string());
+  }
+  static void TearDownTestSuite() {
+    Server.reset();
+    std::filesystem::remove_all(ServedFolder);
+  }
+
+  UpdateCheckTest() {
+    Folder = std::filesystem::temp_directory_path() /
+             ("pravik-update-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(Folder);
+    std::filesystem::create_directories(Folder);
+    Paths.VersionFileToRead = Paths.VersionFileToWrite = (Folder / "Version.txt").string();
+    Paths.NotifierToProbe = Paths.Notifier = (Folder / "PravikNW.exe").string();
+  }
+  ~UpdateCheckTest() override {
+    Form.reset();
+    std::filesystem::remove_all(Folder);
+  }
+
+  // Public for the failure table, whose rows arrange their own database and output.
+ public:
+  // The central database: the version and the four FTP settings; NULL where none given.
+  void Database(std::optional<std::string> version, std::optional<std::string> host, std::string directory = "/pravik",
+                std::optional<std::string> user = kFtpUser) {
+    std::vector<std::string> statements;
+    statements.push_back("Insert Into MVERCHKMESSAGECLIENT Values (" + Quoted(version) + ")");
+    const std::pair<const char*, std::optional<std::string>> settings[] = {
+        {kFtpHostCode, host}, {kFtpUserCode, user}, {kFtpPassCode, kFtpPassword}, {kFtpDirCode, directory}};
+    for (const auto& [code, text] : settings)
+      statements.push_back(std::string("Insert Into MCODEBASE Values ('760', '") + code + "', " + Quoted(text) + ")");
+    test::CreateCentralDatabase(statements);
+  }
+  static std::string ServerHost() { return test::OwnLoopbackAddress(21); }
+  // An address where nothing listens on port 21.
+  static std::string DeadHost() { return test::OwnLoopbackAddress(22); }
+
+ protected:
+  void Workstation(std::optional<std::string> versionFile, bool programPresent, bool running) {
+    if (versionFile) WriteFile(Paths.VersionFileToWrite, *versionFile);
+    if (programPresent) WriteFile(Paths.Notifier, kOldProgram);
+    Notifier.Running = running;
+  }
+  void Run() {
+    Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, Paths);
+    Form->FormCreate();
+    Form->FormShow();
+  }
+
+  static void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  static std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  }
+  std::string VersionFile() const { return ReadFile(Paths.VersionFileToWrite); }
+  std::string Program() const { return ReadFile(Paths.Notifier); }
+  std::vector<std::string> FilesInFolder() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ public:
+  static std::string ErrorBox(const std::string& text) { return "box Pravikftp | " + text + " | 16"; }
+
+ protected:
+  static std::string FailureBox() {
+    return std::string("box ") + kRetrievalFailedCaption + " | " + kRetrievalFailedText + " | 16";
+  }
+
+  static inline std::filesystem::path ServedFolder;
+  static inline std::unique_ptr<test::FtpServerProcess> Server;
+
+  std::filesystem::path Folder;
+  TUpdatePaths Paths;
+  Log Events;
+  FakeWindow Window{Events};
+  FakeNotifier Notifier{Events};
+  std::unique_ptr<TfrmMngFtp> Form;
+
+ public:
+  FakeOutput Output{Events};
+};
+
+struct DecisionCase {
+  const char* Name;
+  std::optional<std::string> VersionFile;
+  bool ProgramPresent;
+  bool Running;
+  Log Expected;
+  bool Downloads;
+  std::string VersionFileAfter;
+  friend void PrintTo(const DecisionCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class UpdateDecisionTest : public UpdateCheckTest, public ::testing::WithParamInterface<DecisionCase> {};
+
+TEST_P(UpdateDecisionTest, ActsAsTheRowSays) {
+  const DecisionCase& c = GetParam();
+  Database("0408", ServerHost());
+  Workstation(c.VersionFile, c.ProgramPresent, c.Running);
+  Run();
+  EXPECT_EQ(Events, c.Expected);
+  EXPECT_EQ(Program(), c.Downloads ? kNewProgram : kOldProgram);
+  EXPECT_EQ(VersionFile(), c.VersionFileAfter);
+  EXPECT_EQ(Form->TimerEnabled(), c.Expected.back() == "timer on");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UpdateDecisionTest,
+    ::testing::Values(
+        // Row 1: no program file; a running notifier is not stopped first.
+        DecisionCase{"NoProgramFile", "0408", false, true,
+                     {"probe PravikNW.exe", "start PravikNW.exe 5", "close"}, true, "0408"},
+        DecisionCase{"NoProgramFileNoVersionFile", std::nullopt, false, false,
+                     {"probe PravikNW.exe", "start PravikNW.exe 5", "close"}, true, "0408"},
+        // Row 2: no version file, or one that says N; the other lines stay.
+        DecisionCase{"NoVersionFile", std::nullopt, true, false,
+                     {"probe PravikNW.exe", "start PravikNW.exe 5", "close"}, true, "0408"},
+        DecisionCase{"VersionN", "N\nnote\n", true, false,
+                     {"probe PravikNW.exe", "start PravikNW.exe 5", "close"}, true, "0408\r\nnote\r\n"},
+        // Row 3: equal and running: restarted without download.
+        DecisionCase{"EqualRunning", "0408\r\nnote", true, true,
+                     {"probe PravikNW.exe", "kill PravikNW", "start PravikNW.exe 5", "close"}, false,
+                     "0408\r\nnote"},
+        // Row 4: equal, not running: started.
+        DecisionCase{"EqualNotRunning", "0408", true, false,
+                     {"probe PravikNW.exe", "start PravikNW.exe 5", "close"}, false, "0408"},
+        // Row 5: different and running: stopped, the download waits for the timer.
+        DecisionCase{"DifferentRunning", "0407\nnote\n", true, true,
+                     {"probe PravikNW.exe", "kill PravikNW", "timer on"}, false, "0407\nnote\n"},
+        // Row 6: different, not running: downloaded at once.
+        DecisionCase{"DifferentNotRunning", "0407", true, false,
+                     {"probe PravikNW.exe", "start PravikNW.exe 5", "close"}, true, "0408"},
+        // Letter case counts, nothing is trimmed.
+        DecisionCase{"DifferentByATrailingBlank", "0408 ", true, false,
+                     {"probe PravikNW.exe", "start PravikNW.exe 5", "close"}, true, "0408"}),
+    [](const ::testing::TestParamInfo<DecisionCase>& info) { return std::string(info.param.Name); });
+
+TEST_F(UpdateCheckTest, DelayedDownloadRunsAtTheTickAndRecordsTheVersionAfterIt) {
+  Database("0408", ServerHost());
+  Workstation("0407\nnote\n", true, true);
+  Run();
+  ASSERT_TRUE(Form->TimerEnabled());
+  Events.clear();
+  Form->Timer1Tick();
+  EXPECT_THAT(Events, ElementsAre("start PravikNW.exe 5", "timer off", "close"));
+  EXPECT_EQ(Program(), kNewProgram);
+  EXPECT_EQ(VersionFile(), "0408\r\nnote\r\n");
+  EXPECT_THAT(FilesInFolder(), ElementsAre("PravikNW.exe", "Version.txt"));
+}
+
+TEST_F(UpdateCheckTest, EmptyServerVersionEmptiesTheFirstLineAndThenCountsAsEqual) {
+  Database(std::nullopt, ServerHost());
+  Workstation("0407\r\nnote", true, false);
+  Run();
+  EXPECT_EQ(Program(), kNewProgram);
+  EXPECT_EQ(VersionFile(), "\r\nnote");
+  Events.clear();
+  Run();
+  EXPECT_THAT(Events, ElementsAre("probe PravikNW.exe", "start PravikNW.exe 5", "close"));
+}
+
+TEST_F(UpdateCheckTest, UnwritableVersionFileStopsBeforeAnyDecision) {
+  Database("0408", ServerHost());
+  Workstation(std::nullopt, true, true);
+  Paths.VersionFileToWrite = (Folder / "missing" / "Version.txt").string();
+  Run();
+  EXPECT_EQ(Events, Log({"probe PravikNW.exe", ErrorBox("Cannot create file " + Paths.VersionFileToWrite + ".")}));
+  EXPECT_EQ(Program(), kOldProgram);
+}
+
+TEST_F(UpdateCheckTest, FailedDelayedAttemptsShowOneBoxEachUntilOneSucceeds) {
+  const std::string refused = ErrorBox("Socket Error # 10061\r\nConnection refused.");
+  Database("0408", DeadHost());
+  Workstation("0407", true, true);
+  Run();
+  Events.clear();
+  // The timer ticks on while a box is open; those ticks must neither download nor box.
+  int ticksDuringBoxes = 0;
+  Window.WhileBoxOpen = [&] {
+    ++ticksDuringBoxes;
+    Form->Timer1Tick();
+  };
+  Form->Timer1Tick();
+  Form->Timer1Tick();
+  EXPECT_EQ(Events, Log({refused, refused}));
+  EXPECT_EQ(ticksDuringBoxes, 2);
+  EXPECT_TRUE(Form->TimerEnabled());
+  EXPECT_EQ(VersionFile(), "0407");
+
+  // The server is back: the next attempt connects afresh.
+  const std::filesystem::path served = Folder / "served";
+  std::filesystem::create_directories(served / "pravik");
+  WriteFile((served / "pravik" / "PravikNW.exe").string(), kNewProgram);
+  test::FtpServerProcess revived(DeadHost(), kFtpUser, kFtpPassword, served.string());
+  Events.clear();
+  Form->Timer1Tick();
+  EXPECT_EQ(Events, Log({"start PravikNW.exe 5", "timer off", "close"}));
+  EXPECT_EQ(Program(), kNewProgram);
+  EXPECT_EQ(VersionFile(), "0408");
+}
+
+TEST_F(UpdateCheckTest, FailedDelayedRetrievalStillStartsTheNotifier) {
+  Database("0408", ServerHost(), "/empty");
+  Workstation("0407", true, true);
+  Run();
+  Events.clear();
+  Form->Timer1Tick();
+  EXPECT_EQ(Events, Log({FailureBox(), "close", "start PravikNW.exe 5", "timer off", "close"}));
+  EXPECT_EQ(Program(), kOldProgram);
+  EXPECT_EQ(VersionFile(), "0407");
+  EXPECT_FALSE(Form->TimerEnabled());
+}
+
+struct FailureCase {
+  const char* Name;
+  std::function<void(UpdateCheckTest&)> Arrange;
+  std::string Box;  // the text of the error box, or empty for the retrieval failure box
+  Log After;        // what follows the box
+  friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class UpdateFailureTest : public UpdateCheckTest, public ::testing::WithParamInterface<FailureCase> {};
+
+// Every failure of an immediate download (row 6) leaves the old program and the old
+// version file; only a failed retrieval still starts the notifier and closes.
+TEST_P(UpdateFailureTest, KeepsTheOldProgramAndVersion) {
+  const FailureCase& c = GetParam();
+  Workstation("0407", true, false);
+  c.Arrange(*this);
+  Run();
+  Log expected = {"probe PravikNW.exe"};
+  if (c.Box.empty()) {
+    expected.push_back(FailureBox());
+  } else if (c.Box != "-") {
+    expected.push_back(ErrorBox(c.Box));
+  }
+  expected.insert(expected.end(), c.After.begin(), c.After.end());
+  EXPECT_EQ(Events, expected);
+  EXPECT_EQ(Program(), kOldProgram);
+  EXPECT_EQ(VersionFile(), "0407");
+  EXPECT_THAT(FilesInFolder(), ElementsAre("PravikNW.exe", "Version.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, UpdateFailureTest,
+    ::testing::Values(
+        FailureCase{"QueryFails", [](UpdateCheckTest&) { test::CreateCentralDatabase({"Drop Table MVERCHKMESSAGECLIENT"}); },
+                    "[SQLite]no such table: MVERCHKMESSAGECLIENT (1)", {}},
+        FailureCase{"NullHost", [](UpdateCheckTest& t) { t.Database("0408", std::nullopt); },
+                    "Invalid variant type conversion.", {}},
+        FailureCase{"ConnectRefused",
+                    [](UpdateCheckTest& t) { t.Database("0408", UpdateCheckTest::DeadHost()); },
+                    "Socket Error # 10061\r\nConnection refused.", {}},
+        FailureCase{"ConnectRefusedWithStandardOutput",
+                    [](UpdateCheckTest& t) {
+                      t.Database("0408", UpdateCheckTest::DeadHost());
+                      t.Output.Usable = true;
+                    },
+                    "-",
+                    {"stdout Socket Error # 10061\r\nConnection refused.",
+                     UpdateCheckTest::ErrorBox("Socket Error # 10061\r\nConnection refused.")}},
+        FailureCase{"LoginRefused",
+                    [](UpdateCheckTest& t) {
+                      t.Database("0408", UpdateCheckTest::ServerHost(), "/pravik",
+                                                                  "intruder");
+                    },
+                    "Authentication failed.\r\n", {}},
+        FailureCase{"DirectoryRefused",
+                    [](UpdateCheckTest& t) {
+                      t.Database("0408", UpdateCheckTest::ServerHost(), "/nowhere");
+                    },
+                    "No such file or directory.\r\n", {}},
+        FailureCase{"FileMissingOnTheServer",
+                    [](UpdateCheckTest& t) {
+                      t.Database("0408", UpdateCheckTest::ServerHost(), "/empty");
+                    },
+                    "", {"close", "start PravikNW.exe 5", "close"}}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.Name); });
+
+}  // namespace
+}  // namespace pravik::app
