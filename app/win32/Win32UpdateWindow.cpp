@@ -13,8 +13,13 @@ namespace {
 constexpr wchar_t kApplicationClass[] = L"TApplication";
 constexpr wchar_t kWindowClass[] = L"TfrmMngFtp";
 constexpr UINT_PTR kDelayTimer = 1;
-constexpr int kShowMinimizedNoActivate = 7;
 constexpr int kShowMaximized = 3;
+
+// Started minimised (Explorer's shortcuts ask for 7, `start /min` for 2): the program
+// stays out of the user's way until restored.
+bool IsMinimisedStart(int showCommand) {
+  return showCommand == SW_SHOWMINNOACTIVE || showCommand == SW_SHOWMINIMIZED || showCommand == SW_MINIMIZE;
+}
 
 // At 96 dots per inch.
 constexpr int kLeft = 348, kTop = 124, kWidth = 446, kHeight = 98;
@@ -70,7 +75,12 @@ TWin32UpdateWindow::TWin32UpdateWindow(HINSTANCE instance) : Instance(instance) 
 }
 
 TWin32UpdateWindow::~TWin32UpdateWindow() {
-  if (Window) ::DestroyWindow(Window);
+  if (Window) {
+    // Destroyed with the program, not closed by the user: no quit message may be left for
+    // a message box that follows, the start-up error's.
+    ::SetWindowLongPtrW(Window, GWLP_USERDATA, 0);
+    ::DestroyWindow(Window);
+  }
   if (Application) ::DestroyWindow(Application);
   if (Font) ::DeleteObject(Font);
 }
@@ -91,7 +101,7 @@ void TWin32UpdateWindow::RunHandler(const std::function<void()>& handler) {
 }
 
 void TWin32UpdateWindow::Show(int showCommand, std::function<void()> onShow) {
-  if (showCommand == kShowMinimizedNoActivate) {
+  if (IsMinimisedStart(showCommand)) {
     // Nothing runs until the user restores the program.
     PendingShow = std::move(onShow);
     ::ShowWindow(Window, SW_SHOWMINNOACTIVE);

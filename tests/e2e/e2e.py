@@ -1,0 +1,554 @@
+#!/usr/bin/python3
+"""Runs PravikFtp.exe end to end under Wine, one scenario at a time.
+
+    e2e.py --tools DIR --updater EXE --wine-run SCRIPT --work DIR SCENARIO
+
+The workstation is C:\\Pravik of the Wine prefix in $WINEPREFIX, on the X display in
+$DISPLAY. The central database is an SQLite file PravikALL in the updater's working
+folder, reached through the machine's unixODBC with the SQLite driver registered as
+"SQL Server" (or FreeTDS, for a server that cannot be reached). The FTP server is
+pyftpdlib on port 21 of a loopback address of its own. The notifier is a stand-in of ours:
+the workstation holds its "old" build, the server its "new" one, and each start is logged.
+Message boxes are read and answered by boxwatch.exe, the window found and closed by
+waitwindow.exe.
+
+Every scenario checks what the program did (exit code, boxes, notifier stops and starts,
+the program file and the version file) and that a failure leaves the old program
+byte-identical and the version file as it was. Prints what it checked; exits 0 when all
+held, 1 otherwise.
+"""
+import argparse
+import os
+import re
+import shutil
+import signal
+import sqlite3
+import subprocess
+import sys
+import time
+
+CAPTION = "약국 프라빅 버전확인 0408"
+RETRIEVAL_FAILED = ("다운로드중...", "화일 복사중 Error(101)가 발생했습니다..")
+SERVER_VERSION = "0408"
+FTP_USER = "pravik"
+FTP_PASSWORD = "73pravik"
+FTP_DIRECTORY = "/pravik"
+REFUSED = "Socket Error # 10061\\r\\nConnection refused."
+RUN_LIMIT = 90
+
+
+class Failed(Exception):
+    pass
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Run:
+    """One scenario's world and the updater's run in it."""
+
+    def __init__(self, args, name):
+        self.args = args
+        self.name = name
+        self.work = os.path.join(args.work, name)
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(self.work)
+        self.prefix = os.environ["WINEPREFIX"]
+        self.pravik = os.path.join(self.prefix, "drive_c", "Pravik")
+        shutil.rmtree(self.pravik, ignore_errors=True)
+        os.makedirs(self.pravik)
+        shutil.copy(args.updater, os.path.join(self.pravik, "PravikFtp.exe"))
+        self.old = self.read(os.path.join(args.tools, "PravikNW-old.exe"))
+        self.new = self.read(os.path.join(args.tools, "PravikNW-new.exe"))
+        self.starts_log = os.path.join(self.work, "starts.log")
+        self.env = dict(os.environ, LC_ALL="C.UTF-8", WINEDEBUG="-all",
+                        ODBCSYSINI=args.sqlite_drivers,
+                        PRAVIK_NOTIFIER_LOG=windows_path(self.starts_log))
+        self.processes = []
+        self.notifier = None
+        self.updater_env = {}
+        self.checks = []
+        self.exit_code = None
+        self.seconds = None
+
+    # The world before the run.
+
+    @staticmethod
+    def read(path):
+        with open(path, "rb") as f:
+            return f.read()
+
+    def version_file(self, text):
+        with open(os.path.join(self.pravik, "Version.txt"), "wb") as f:
+            f.write(text.encode("cp949"))
+
+    def program(self, build):
+        with open(os.path.join(self.pravik, "PravikNW.exe"), "wb") as f:
+            f.write(self.old if build == "old" else self.new)
+
+    def database(self, version=SERVER_VERSION, host="", user=FTP_USER, password=FTP_PASSWORD,
+                 directory=FTP_DIRECTORY):
+        path = os.path.join(self.work, "PravikALL")
+        with sqlite3.connect(path) as db:
+            db.execute("Create Table MVERCHKMESSAGECLIENT (CHKVERSION Text)")
+            db.execute("Create Table MCODEBASE (CODEID Text, CODE Text, CODETEXT Text)")
+            db.execute("Insert Into MVERCHKMESSAGECLIENT Values (?)", (version,))
+            for code, text in (("001", host), ("002", user), ("003", password), ("999", directory)):
+                db.execute("Insert Into MCODEBASE Values ('760', ?, ?)", (code, text))
+        db.close()
+
+    def unreachable_database(self):
+        """A real SQL Server client (FreeTDS) for a server host where nothing listens."""
+        self.env["ODBCSYSINI"] = self.args.freetds_drivers
+        # The program's built-in server name must resolve on this machine, not outside it.
+        with open("/etc/hosts") as f:
+            known = any(self.args.db_server in line.split()[1:] for line in f if not line.startswith("#"))
+        if not known:
+            with open("/etc/hosts", "a") as f:
+                f.write("127.0.21.254\t%s\n" % self.args.db_server)
+
+    def ftp_server(self, address, rate=0, padding=0):
+        """pyftpdlib on address:21 holding the new build, padded to slow a throttled run."""
+        root = os.path.join(self.work, "served")
+        os.makedirs(os.path.join(root, "pravik"))
+        os.makedirs(os.path.join(root, "empty"))
+        with open(os.path.join(root, "pravik", "PravikNW.exe"), "wb") as f:
+            f.write(self.new + b"\0" * padding)
+        port_file = os.path.join(self.work, "ftp.port")
+        command = ["/usr/bin/python3", self.args.ftp_server, "--address", address, "--port", "21",
+                   "--port-file", port_file]
+        if rate:
+            command += ["--rate", str(rate)]
+        server = self.start(command + [FTP_USER, FTP_PASSWORD, root], wine=False)
+        self.wait_for(lambda: os.path.exists(port_file), 10, "the FTP server to listen")
+        return server
+
+    def running_notifier(self):
+        self.notifier = self.start(["C:\\Pravik\\PravikNW.exe"])
+        self.wait_for(lambda: self.starts(), 20, "the old notifier to run")
+
+    def notifier_stopped(self):
+        """Whether the notifier that ran before the updater has ended."""
+        try:
+            self.notifier.wait(5)
+            return True
+        except subprocess.TimeoutExpired:
+            return False
+
+    # The run.
+
+    def start(self, command, wine=True, env=None, **options):
+        if wine:
+            command = [self.args.wine_run] + command
+        process = subprocess.Popen(command, cwd=self.work, env=env or self.env, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                   start_new_session=True, **options)
+        self.processes.append(process)
+        return process
+
+    def watch_boxes(self, count, timeout=60):
+        out = os.path.join(self.work, "boxes.txt")
+        return self.start([os.path.join(self.args.tools, "boxwatch.exe"), "--timeout", str(timeout), "--count",
+                           str(count), "--press", "--out", windows_path(out)])
+
+    def user_closes_window(self, boxes, timeout=60):
+        """For run_updater: once the boxes were answered, the user closes the idle window."""
+
+        def close(updater):
+            boxes.wait(timeout)
+            self.start([os.path.join(self.args.tools, "waitwindow.exe"), "--timeout", str(timeout), "--close",
+                        CAPTION])
+
+        return close
+
+    def window_state(self, restore=False, timeout=30):
+        """The update window's state once it is there; with restore, restored afterwards."""
+        command = [self.args.wine_run, os.path.join(self.args.tools, "waitwindow.exe"), "--timeout", str(timeout)]
+        out = subprocess.run(command + (["--restore"] if restore else []) + [CAPTION], cwd=self.work, env=self.env,
+                             capture_output=True, text=True, timeout=timeout + 30)
+        return out.stdout.strip()
+
+    def run_updater(self, during=None, show=None):
+        """Starts the updater as Explorer does, or with `start /min` or `/max`; waits for its end."""
+        began = time.monotonic()
+        command = ["C:\\Pravik\\PravikFtp.exe"]
+        if show:
+            command = ["start", "/wait", show] + command
+        updater = self.start(command, env=dict(self.env, **self.updater_env))
+        if during:
+            during(updater)
+        try:
+            self.exit_code = updater.wait(RUN_LIMIT)
+        except subprocess.TimeoutExpired:
+            raise Failed("the updater did not end within %d s" % RUN_LIMIT)
+        self.seconds = time.monotonic() - began
+
+    def wait_for(self, condition, seconds, what):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if condition():
+                return
+            time.sleep(0.05)
+        raise Failed("waited %d s for %s" % (seconds, what))
+
+    def finish(self):
+        # Ends every Windows process of the session, the notifiers the updater started too.
+        subprocess.run(["wineserver", "-k"], env=self.env, check=False)
+        for process in self.processes:
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
+
+    # What the run left.
+
+    def boxes(self):
+        path = os.path.join(self.work, "boxes.txt")
+        if not os.path.exists(path):
+            return []
+        with open(path, encoding="utf-8") as f:
+            return [tuple(line.rstrip("\n").split("\t")[:2]) for line in f if line.strip()]
+
+    def starts(self):
+        if not os.path.exists(self.starts_log):
+            return []
+        with open(self.starts_log, encoding="ascii", errors="replace") as f:
+            return [line.split()[0] for line in f if line.strip()]
+
+    def version_file_text(self):
+        path = os.path.join(self.pravik, "Version.txt")
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read().decode("cp949")
+
+    def program_build(self):
+        path = os.path.join(self.pravik, "PravikNW.exe")
+        if not os.path.exists(path):
+            return None
+        data = self.read(path)
+        return {self.old: "old", self.new: "new"}.get(data, "damaged (%d bytes)" % len(data))
+
+    def expect(self, what, actual, expected):
+        self.checks.append((what, actual, expected))
+
+    def report(self):
+        failed = 0
+        for what, actual, expected in self.checks:
+            ok = actual == expected
+            failed += not ok
+            print("%s %-16s %s" % ("ok  " if ok else "FAIL", what,
+                                   repr(actual) if ok else "%r, expected %r" % (actual, expected)))
+        leftovers = [n for n in os.listdir(self.pravik) if n.endswith(".download")]
+        if leftovers:
+            failed += 1
+            print("FAIL temporary files left: %s" % leftovers)
+        return failed
+
+
+def ink(picture, left, top, width, height):
+    """The share of dark pixels in a part of a screenshot."""
+    out = subprocess.run(["convert", picture, "-crop", "%dx%d+%d+%d" % (width, height, left, top), "-colorspace",
+                          "Gray", "-threshold", "50%", "-format", "%[fx:1-mean]", "info:"],
+                         check=True, capture_output=True, text=True, timeout=30)
+    return float(out.stdout)
+
+
+def program_title_box(text):
+    return ("Pravikftp", text)
+
+
+# The scenarios. Each arranges its world, runs the updater and says what must hold.
+SCENARIOS = {}
+
+
+def scenario(function):
+    SCENARIOS[function.__name__.replace("_", "-")] = function
+    return function
+
+
+def loopback(n):
+    return "127.0.21.%d" % n
+
+
+@scenario
+def row1_no_program(run):
+    run.version_file("0407")
+    run.database(host=loopback(1))
+    run.ftp_server(loopback(1))
+    run.run_updater()
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("boxes", run.boxes(), [])
+    run.expect("notifier starts", run.starts(), ["new"])
+    run.expect("program", run.program_build(), "new")
+    run.expect("version file", run.version_file_text(), "0408")
+
+
+@scenario
+def row2_version_n(run):
+    run.version_file("N\r\nkept line")
+    run.program("old")
+    run.database(host=loopback(2))
+    run.ftp_server(loopback(2))
+    run.run_updater()
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("notifier starts", run.starts(), ["new"])
+    run.expect("program", run.program_build(), "new")
+    run.expect("version file", run.version_file_text(), "0408\r\nkept line")
+
+
+@scenario
+def row3_equal_running(run):
+    run.version_file("0408")
+    run.program("old")
+    run.database(host=loopback(3))
+    run.running_notifier()
+    run.run_updater()
+    run.expect("exit code", run.exit_code, 0)
+    # Stopped and started again: the old one gone, a new instance of the same build.
+    run.expect("notifier starts", run.starts(), ["old", "old"])
+    run.expect("old one stopped", run.notifier_stopped(), True)
+    run.expect("program", run.program_build(), "old")
+    run.expect("version file", run.version_file_text(), "0408")
+
+
+@scenario
+def row4_equal_not_running(run):
+    run.version_file("0408\nsecond\n")
+    run.program("old")
+    run.database(host=loopback(4))
+    run.run_updater()
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("notifier starts", run.starts(), ["old"])
+    run.expect("version file", run.version_file_text(), "0408\r\nsecond\r\n")
+
+
+@scenario
+def row5_delayed(run):
+    run.version_file("0407\nsecond\n")
+    run.program("old")
+    run.database(host=loopback(5))
+    run.ftp_server(loopback(5))
+    run.running_notifier()
+    screenshot = os.path.join(run.args.work, "delayed-window.png")
+
+    def shoot(updater):
+        # The window is on the screen while the timer runs.
+        waiter = run.start([os.path.join(run.args.tools, "waitwindow.exe"), "--timeout", "30", CAPTION])
+        if waiter.wait(40) != 0:
+            raise Failed("the window was not shown")
+        time.sleep(0.3)
+        subprocess.run(["import", "-window", "root", "-display", os.environ["DISPLAY"], screenshot], check=True,
+                       timeout=30)
+
+    run.run_updater(during=shoot)
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("waited ~2 s", run.seconds >= 2.0, True)
+    run.expect("boxes", run.boxes(), [])
+    run.expect("notifier starts", run.starts(), ["old", "new"])
+    run.expect("old one stopped", run.notifier_stopped(), True)
+    run.expect("program", run.program_build(), "new")
+    run.expect("version file", run.version_file_text(), "0408\r\nsecond\r\n")
+    # The window stands at (348, 124); its text line is drawn where it belongs, and nothing
+    # else is in the client area. (Whether Hangul shows, not boxes, the picture tells.)
+    run.expect("text line drawn", ink(screenshot, 370, 155, 290, 28) > 0.02, True)
+    run.expect("rest left blank", ink(screenshot, 360, 188, 420, 28) < 0.001, True)
+    run.expect("left of window", ink(screenshot, 300, 150, 40, 40) > 0.999, True)
+    print("screenshot: %s" % screenshot)
+
+
+@scenario
+def row6_different(run):
+    run.version_file("0407")
+    run.program("old")
+    run.database(host=loopback(6))
+    run.ftp_server(loopback(6))
+    run.run_updater()
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("notifier starts", run.starts(), ["new"])
+    run.expect("program", run.program_build(), "new")
+    run.expect("version file", run.version_file_text(), "0408")
+
+
+@scenario
+def started_minimized(run):
+    # Show command 7: nothing happens until the user restores the program.
+    run.version_file("0408")
+    run.program("old")
+    run.database(host=loopback(13))
+
+    def restore_later(updater):
+        time.sleep(3)
+        run.expect("before restore", (updater.poll(), run.starts()), (None, []))
+        run.expect("window state", run.window_state(restore=True), "minimized")
+
+    run.run_updater(during=restore_later, show="/min")
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("notifier starts", run.starts(), ["old"])
+
+
+@scenario
+def started_maximized(run):
+    # Show command 3: the waiting window is maximised.
+    run.version_file("0407")
+    run.program("old")
+    run.database(host=loopback(14))
+    run.ftp_server(loopback(14))
+    run.running_notifier()
+    states = []
+    run.run_updater(during=lambda updater: states.append(run.window_state()), show="/max")
+    run.expect("window state", states, ["maximized"])
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("notifier starts", run.starts(), ["old", "new"])
+    run.expect("program", run.program_build(), "new")
+
+
+@scenario
+def startup_error(run):
+    # Without the sockets library the FTP client cannot be created: the program ends at
+    # once with the start-up error box and exit code 1.
+    run.version_file("0407")
+    run.program("old")
+    run.database(host=loopback(15))
+    run.updater_env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;ws2_32=d"
+    # The session's desktop must come up with the library, before the updater runs.
+    subprocess.run([run.args.wine_run, "cmd", "/c", "exit"], cwd=run.work, env=run.env, check=True, timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    run.watch_boxes(1)
+    run.run_updater()
+    run.expect("exit code", run.exit_code, 1)
+    [(caption, text)] = run.boxes() or [("", "")]
+    run.expect("box caption", caption, "Application Error")
+    # The place is an offset into the program file, sixteen hex digits on 64-bit Windows.
+    run.expect("box text", bool(re.fullmatch(
+        r"Exception EIdWS2StubError in module PravikFtp\.exe at [0-9A-F]{16}\.\\n"
+        r"Error on loading Winsock2 library \(WS2_32\.DLL\): Module not found\.", text)), True)
+    print("box text: %s" % text)
+    run.expect("notifier starts", run.starts(), [])
+    expect_untouched(run)
+
+
+def expect_untouched(run, version="0407"):
+    run.expect("program", run.program_build(), "old")
+    run.expect("version file", run.version_file_text(), version)
+
+
+@scenario
+def database_unreachable(run):
+    run.version_file("0407")
+    run.program("old")
+    run.unreachable_database()
+    run.run_updater(during=run.user_closes_window(run.watch_boxes(1)))
+    run.expect("exit code", run.exit_code, 0)
+    # The driver's own text, as the database layer passes it on.
+    run.expect("boxes", run.boxes(), [program_title_box(
+        "[FreeTDS][SQL Server]Unable to connect: Adaptive Server is unavailable or does not exist.")])
+    run.expect("notifier starts", run.starts(), [])
+    expect_untouched(run)
+
+
+@scenario
+def null_setting(run):
+    run.version_file("0407")
+    run.program("old")
+    run.database(host=None)
+    run.run_updater(during=run.user_closes_window(run.watch_boxes(1)))
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("boxes", run.boxes(), [program_title_box("Invalid variant type conversion.")])
+    run.expect("notifier starts", run.starts(), [])
+    expect_untouched(run)
+
+
+@scenario
+def ftp_refused_while_waiting(run):
+    run.version_file("0407")
+    run.program("old")
+    run.database(host=loopback(9))
+    run.running_notifier()
+    # Nobody listens there: each tick shows one box, until the user closes the window.
+    run.run_updater(during=run.user_closes_window(run.watch_boxes(2)))
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("boxes", run.boxes(), [program_title_box(REFUSED)] * 2)
+    run.expect("notifier starts", run.starts(), ["old"])
+    run.expect("old one stopped", run.notifier_stopped(), True)
+    expect_untouched(run)
+
+
+@scenario
+def file_missing_on_server(run):
+    run.version_file("0407")
+    run.program("old")
+    run.database(host=loopback(10), directory="/empty")
+    run.ftp_server(loopback(10))
+    run.watch_boxes(1)
+    run.run_updater()
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("boxes", run.boxes(), [RETRIEVAL_FAILED])
+    run.expect("notifier starts", run.starts(), ["old"])
+    expect_untouched(run)
+
+
+@scenario
+def program_in_use(run):
+    # Row 2 with the notifier running: its program file cannot be replaced.
+    run.version_file("N")
+    run.program("old")
+    run.database(host=loopback(11))
+    run.ftp_server(loopback(11))
+    run.running_notifier()
+    run.watch_boxes(1)
+    run.run_updater()
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("boxes", run.boxes(), [RETRIEVAL_FAILED])
+    run.expect("notifier starts", run.starts(), ["old", "old"])
+    run.expect("still running", run.notifier_stopped(), False)
+    expect_untouched(run, "N")
+
+
+@scenario
+def transfer_cut_off(run):
+    run.version_file("0407")
+    run.program("old")
+    run.database(host=loopback(12))
+    server = run.ftp_server(loopback(12), rate=256 * 1024, padding=8 * 1024 * 1024)
+    run.watch_boxes(1)
+
+    def cut(updater):
+        partial = os.path.join(run.pravik, "PravikNW.exe.download")
+        run.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > 64 * 1024, 40,
+                     "the transfer to begin")
+        os.killpg(server.pid, signal.SIGKILL)
+
+    run.run_updater(during=cut)
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("boxes", run.boxes(), [RETRIEVAL_FAILED])
+    run.expect("notifier starts", run.starts(), ["old"])
+    expect_untouched(run)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--tools", required=True, help="folder of the Windows test tools")
+    parser.add_argument("--updater", required=True)
+    parser.add_argument("--wine-run", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--ftp-server", required=True)
+    parser.add_argument("--sqlite-drivers", required=True)
+    parser.add_argument("--freetds-drivers", required=True)
+    parser.add_argument("--db-server", required=True, help="the database server host built into the updater")
+    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    args = parser.parse_args()
+
+    run = Run(args, args.scenario)
+    try:
+        SCENARIOS[args.scenario](run)
+    except Failed as failure:
+        print("FAIL %s" % failure)
+        run.finish()
+        return 1
+    run.finish()
+    return 1 if run.report() else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
