@@ -96,4 +96,9 @@ class TIdFTP : public TIdTCPClient {
   bool FTransferAborted = false;
 };
 
+// The address and port of a PASV reply's first text line: the six numbers between its
+// parentheses, or after its last blank. EConvertError "'%s' is not a valid integer value"
+// for a port number that is none.
+void ParsePassiveReply(const std::string& firstLine, std::string& ip, std::int32_t& port);
+
 }  // namespace pravik

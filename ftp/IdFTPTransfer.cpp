@@ -237,7 +237,11 @@ void TIdFTP::AnnounceDataPort(TIdSocketHandle& binding) {
 
 void TIdFTP::RequestPassive(std::string& ip, std::int32_t& port) {
   SendCommand("PASV", 227);
-  std::string s = TrimControlAndBlanks(LastReply.Text.empty() ? std::string() : LastReply.Text.front());
+  ParsePassiveReply(LastReply.Text.empty() ? std::string() : LastReply.Text.front(), ip, port);
+}
+
+void ParsePassiveReply(const std::string& firstLine, std::string& ip, std::int32_t& port) {
+  std::string s = TrimControlAndBlanks(firstLine);
   const std::size_t open = s.find('(');
   const std::size_t close = s.find(')');
   if (open != std::string::npos && close != std::string::npos) {

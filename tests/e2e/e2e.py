@@ -138,12 +138,11 @@ class Run:
 
     # The run.
 
-    def start(self, command, wine=True, env=None, **options):
+    def start(self, command, wine=True, env=None, stdout=subprocess.DEVNULL):
         if wine:
             command = [self.args.wine_run] + command
         process = subprocess.Popen(command, cwd=self.work, env=env or self.env, stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                   start_new_session=True, **options)
+                                   stdout=stdout, stderr=subprocess.DEVNULL, start_new_session=True)
         self.processes.append(process)
         return process
 
@@ -175,7 +174,9 @@ class Run:
         command = ["C:\\Pravik\\PravikFtp.exe"]
         if show:
             command = ["start", "/wait", show] + command
-        updater = self.start(command, env=dict(self.env, **self.updater_env))
+        # Its standard output is a file, where the connect failures' lines go.
+        with open(os.path.join(self.work, "stdout.txt"), "wb") as output:
+            updater = self.start(command, env=dict(self.env, **self.updater_env), stdout=output)
         if during:
             during(updater)
         try:
@@ -214,6 +215,10 @@ class Run:
             return []
         with open(self.starts_log, encoding="ascii", errors="replace") as f:
             return [line.split()[0] for line in f if line.strip()]
+
+    def standard_output(self):
+        with open(os.path.join(self.work, "stdout.txt"), "rb") as f:
+            return f.read().decode("cp949")
 
     def version_file_text(self):
         path = os.path.join(self.pravik, "Version.txt")
@@ -469,6 +474,7 @@ def ftp_refused_while_waiting(run):
     run.run_updater(during=run.user_closes_window(run.watch_boxes(2)))
     run.expect("exit code", run.exit_code, 0)
     run.expect("boxes", run.boxes(), [program_title_box(REFUSED)] * 2)
+    run.expect("standard output", run.standard_output(), "Socket Error # 10061\r\nConnection refused.\r\n" * 2)
     run.expect("notifier starts", run.starts(), ["old"])
     run.expect("old one stopped", run.notifier_stopped(), True)
     expect_untouched(run)
