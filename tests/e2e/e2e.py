@@ -34,7 +34,8 @@ FTP_USER = "pravik"
 FTP_PASSWORD = "73pravik"
 FTP_DIRECTORY = "/pravik"
 REFUSED = "Socket Error # 10061\\r\\nConnection refused."
-RUN_LIMIT = 90
+# The updater's own bound on a silent server is 60 s; a run that waits it out still ends.
+RUN_LIMIT = 150
 
 
 class Failed(Exception):
@@ -67,6 +68,7 @@ class Run:
                         PRAVIK_NOTIFIER_LOG=windows_path(self.starts_log))
         self.processes = []
         self.notifier = None
+        self.mounted = []
         self.updater_env = {}
         self.checks = []
         self.exit_code = None
@@ -88,14 +90,15 @@ class Run:
             f.write(self.old if build == "old" else self.new)
 
     def database(self, version=SERVER_VERSION, host="", user=FTP_USER, password=FTP_PASSWORD,
-                 directory=FTP_DIRECTORY):
+                 directory=FTP_DIRECTORY, settings=True):
         path = os.path.join(self.work, "PravikALL")
         with sqlite3.connect(path) as db:
             db.execute("Create Table MVERCHKMESSAGECLIENT (CHKVERSION Text)")
             db.execute("Create Table MCODEBASE (CODEID Text, CODE Text, CODETEXT Text)")
             db.execute("Insert Into MVERCHKMESSAGECLIENT Values (?)", (version,))
             for code, text in (("001", host), ("002", user), ("003", password), ("999", directory)):
-                db.execute("Insert Into MCODEBASE Values ('760', ?, ?)", (code, text))
+                if settings:
+                    db.execute("Insert Into MCODEBASE Values ('760', ?, ?)", (code, text))
         db.close()
 
     def unreachable_database(self):
@@ -146,12 +149,12 @@ class Run:
         self.processes.append(process)
         return process
 
-    def watch_boxes(self, count, timeout=60):
+    def watch_boxes(self, count, timeout=RUN_LIMIT):
         out = os.path.join(self.work, "boxes.txt")
         return self.start([os.path.join(self.args.tools, "boxwatch.exe"), "--timeout", str(timeout), "--count",
                            str(count), "--press", "--out", windows_path(out)])
 
-    def user_closes_window(self, boxes, timeout=60):
+    def user_closes_window(self, boxes, timeout=RUN_LIMIT):
         """For run_updater: once the boxes were answered, the user closes the idle window."""
 
         def close(updater):
@@ -200,6 +203,8 @@ class Run:
             if process.poll() is None:
                 os.killpg(process.pid, signal.SIGKILL)
             process.wait()
+        for mount in reversed(self.mounted):
+            subprocess.run(["umount", mount], check=False)
 
     # What the run left.
 
@@ -532,6 +537,129 @@ def transfer_cut_off(run):
     expect_untouched(run)
 
 
+# The fault matrix: each row injects one fault into an immediate download (row 6: the
+# versions differ, the notifier does not run) and checks the same promises: the program
+# ends or waits as it must, the old notifier program is byte-identical, and Version.txt
+# does not claim the new version.
+LOST_CONNECTION = "Connection Closed Gracefully."
+
+
+def fault_server(run, fault, host, padding=0):
+    served = os.path.join(run.work, "served.bin")
+    with open(served, "wb") as f:
+        f.write(run.new + b"\0" * padding)
+    port_file = os.path.join(run.work, "ftp.port")
+    run.start(["/usr/bin/python3", run.args.ftp_fault_server, "--address", host, "--port-file", port_file, fault,
+               served], wine=False)
+    run.wait_for(lambda: os.path.exists(port_file), 10, "the fault server to listen")
+
+
+def error_box_then_idle(text):
+    """The error shows in the error box; the window then waits, idle, for the user."""
+
+    def outcome(run):
+        run.run_updater(during=run.user_closes_window(run.watch_boxes(1)))
+        run.expect("exit code", run.exit_code, 0)
+        run.expect("boxes", run.boxes(), [program_title_box(text)])
+        run.expect("notifier starts", run.starts(), [])
+        expect_untouched(run)
+
+    return outcome
+
+
+def retrieval_failure(run):
+    """The failure box; the notifier is started anyway and the program ends."""
+    run.watch_boxes(1)
+    run.run_updater()
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("boxes", run.boxes(), [RETRIEVAL_FAILED])
+    run.expect("notifier starts", run.starts(), ["old"])
+    expect_untouched(run)
+
+
+def fault_row(name, arrange, outcome):
+    def play(run):
+        run.version_file("0407")
+        run.program("old")
+        arrange(run)
+        outcome(run)
+
+    play.__name__ = name
+    scenario(play)
+
+
+def ftp_fault(fault, n, **options):
+    return lambda run: (run.database(host=loopback(n)), fault_server(run, fault, loopback(n), **options))
+
+
+fault_row("fault_close_after_greeting", ftp_fault("close-after-greeting", 20), error_box_then_idle(LOST_CONNECTION))
+fault_row("fault_close_after_user", ftp_fault("close-after-user", 21), error_box_then_idle(LOST_CONNECTION))
+fault_row("fault_close_after_150", ftp_fault("close-after-150", 22), retrieval_failure)
+fault_row("fault_data_reset_half", ftp_fault("reset-data-half", 23, padding=4 << 20), retrieval_failure)
+# The two that wait out the client's bound on a silent server, 60 s.
+fault_row("fault_no_data_connection", ftp_fault("no-data-connection", 24), retrieval_failure)
+fault_row("fault_silent_server", ftp_fault("silent", 25), error_box_then_idle("Read Timeout."))
+fault_row("fault_long_reply", ftp_fault("long-reply", 26), error_box_then_idle("Max line length exceeded."))
+fault_row("fault_not_a_number", ftp_fault("not-a-number", 27),
+          error_box_then_idle("ome to a server that forgot its manners\\r\\n"))
+
+
+@scenario
+def fault_foreign_data_first(run):
+    # A third host reaches the announced port first: turned away, the server's file taken.
+    run.version_file("0407")
+    run.program("old")
+    run.database(host=loopback(28))
+    fault_server(run, "foreign-first", loopback(28))
+    run.run_updater()
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("boxes", run.boxes(), [])
+    run.expect("notifier starts", run.starts(), ["new"])
+    run.expect("program", run.program_build(), "new")
+    run.expect("version file", run.version_file_text(), "0408")
+
+
+def disk_full(run):
+    # C:\Pravik on a small file system that holds what is there but not the new program.
+    run.database(host=loopback(29))
+    run.ftp_server(loopback(29), padding=4 << 20)
+    used = sum(os.path.getsize(os.path.join(run.pravik, n)) for n in os.listdir(run.pravik))
+    held = os.path.join(run.work, "held")
+    shutil.move(run.pravik, held)
+    os.makedirs(run.pravik)
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % (used + (1 << 20)), "pravik-full", run.pravik],
+                   check=True)
+    run.mounted.append(run.pravik)
+    for name in os.listdir(held):
+        shutil.copy(os.path.join(held, name), run.pravik)
+
+
+def read_only_version_file(run):
+    # Read-only for everybody, root too: the file is mounted over itself read-only.
+    run.database(host=loopback(30))
+    run.ftp_server(loopback(30))
+    version = os.path.join(run.pravik, "Version.txt")
+    subprocess.run(["mount", "--bind", version, version], check=True)
+    run.mounted.append(version)
+    subprocess.run(["mount", "-o", "remount,ro,bind", version], check=True)
+
+
+fault_row("fault_disk_full", disk_full, retrieval_failure)
+fault_row("fault_version_file_read_only", read_only_version_file,
+          error_box_then_idle("Cannot create file C:\\\\Pravik\\\\Version.txt."))
+fault_row("fault_code_table_empty", lambda run: run.database(settings=False),
+          # An empty host is this machine (as Windows takes it), where nothing serves FTP.
+          error_box_then_idle(REFUSED))
+
+
+def huge_password(run):
+    run.database(host=loopback(31), password="p" * (1 << 20))
+    run.ftp_server(loopback(31))
+
+
+fault_row("fault_huge_codetext", huge_password, error_box_then_idle("Command too long.\\r\\n"))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--tools", required=True, help="folder of the Windows test tools")
@@ -539,6 +667,7 @@ def main():
     parser.add_argument("--wine-run", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--ftp-server", required=True)
+    parser.add_argument("--ftp-fault-server", required=True)
     parser.add_argument("--sqlite-drivers", required=True)
     parser.add_argument("--freetds-drivers", required=True)
     parser.add_argument("--db-server", required=True, help="the database server host built into the updater")
@@ -552,8 +681,9 @@ def main():
         print("FAIL %s" % failure)
         run.finish()
         return 1
+    failed = run.report()
     run.finish()
-    return 1 if run.report() else 0
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
