@@ -189,25 +189,18 @@ void TIdTCPConnection::ReadUntilClosed(TIdStream& stream) {
       InputQueue.DropFront(n);
       remaining -= n;
     }
-    // Each chunk goes from the queue to the stream in one write: the bytes are copied
-    // once on their way, with no chunk buffer between.
-    const std::int32_t chunkSize = std::min(remaining, RecvBufferSize);
+    // One receive of up to RecvBufferSize, then one write of what it brought, straight
+    // from the queue: each byte is copied once on its way, and as the queue never holds
+    // more than one receive, nothing is moved within it.
     while (IsConnected() && remaining > 0) {
-      const std::int32_t n = std::min(remaining, chunkSize);
-      try {
-        WaitForQueued(n);
-      } catch (...) {
-        // What arrived before the end is kept; the queue is always shorter than `n` here.
-        const auto left = static_cast<std::int32_t>(InputQueue.Size());
-        if (left > 0) stream.Write(InputQueue.Memory(), left);
-        remaining -= left;
-        InputQueue.Clear();
+      if (InputQueue.Size() == 0) {
         try {
-          throw;
+          WaitForQueued(1);
         } catch (const EIdConnClosedGracefully&) {  // the normal end of the data
           break;
         }
       }
+      const auto n = static_cast<std::int32_t>(std::min<std::int64_t>(InputQueue.Size(), remaining));
       stream.Write(InputQueue.Memory(), n);
       InputQueue.DropFront(n);
       remaining -= n;
