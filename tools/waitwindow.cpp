@@ -1,7 +1,8 @@
 // waitwindow [--timeout SECONDS] [--restore] [--close] TITLE
 //
 // Waits up to SECONDS (default 30) for a visible, enabled top-level window titled TITLE
-// and prints its state: "minimized", "maximized" or "normal". Then --restore restores it,
+// and prints its state, "minimized", "maximized" or "normal", and its place on the screen
+// as "LEFT TOP WIDTH HEIGHT" of its outer frame. Then --restore restores it,
 // as a click on its taskbar button does, and --close asks it to close, as its close
 // button does. A window that a message box disables is waited for until the box is gone.
 // Exit status: 0 once found, 2 when the time ran out, 1 for a wrong command line. TITLE
@@ -39,7 +40,10 @@ int main() {
   while (::GetTickCount64() < deadline) {
     const HWND window = ::FindWindowW(nullptr, title.c_str());
     if (window && ::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
-      std::puts(::IsIconic(window) ? "minimized" : ::IsZoomed(window) ? "maximized" : "normal");
+      RECT frame{};
+      ::GetWindowRect(window, &frame);
+      std::printf("%s %ld %ld %ld %ld\n", ::IsIconic(window) ? "minimized" : ::IsZoomed(window) ? "maximized" : "normal",
+                  frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top);
       std::fflush(stdout);
       if (restore) ::ShowWindow(window, SW_RESTORE);
       if (close) ::PostMessageW(window, WM_CLOSE, 0, 0);

@@ -69,6 +69,7 @@ class Run:
         self.processes = []
         self.notifier = None
         self.mounted = []
+        self.restore_dpi = False
         self.updater_env = {}
         self.checks = []
         self.exit_code = None
@@ -165,7 +166,12 @@ class Run:
         return close
 
     def window_state(self, restore=False, timeout=30):
-        """The update window's state once it is there; with restore, restored afterwards."""
+        """The update window's state ("normal" and the like) once it is there; with restore,
+        restored afterwards."""
+        return self.window_state_and_frame(restore, timeout).split(" ")[0]
+
+    def window_state_and_frame(self, restore=False, timeout=30):
+        """The state and the outer frame as "STATE LEFT TOP WIDTH HEIGHT"."""
         command = [self.args.wine_run, os.path.join(self.args.tools, "waitwindow.exe"), "--timeout", str(timeout)]
         out = subprocess.run(command + (["--restore"] if restore else []) + [CAPTION], cwd=self.work, env=self.env,
                              capture_output=True, text=True, timeout=timeout + 30)
@@ -203,6 +209,11 @@ class Run:
             if process.poll() is None:
                 os.killpg(process.pid, signal.SIGKILL)
             process.wait()
+        if self.restore_dpi:
+            subprocess.run([self.args.wine_run, "reg", "delete", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels",
+                            "/f"], cwd=self.work, env=self.env, check=False, timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["wineserver", "-k"], env=self.env, check=False)
         for mount in reversed(self.mounted):
             subprocess.run(["umount", mount], check=False)
 
@@ -342,16 +353,17 @@ def row5_delayed(run):
     run.running_notifier()
     screenshot = os.path.join(run.args.work, "delayed-window.png")
 
+    frames = []
+
     def shoot(updater):
         # The window is on the screen while the timer runs.
-        waiter = run.start([os.path.join(run.args.tools, "waitwindow.exe"), "--timeout", "30", CAPTION])
-        if waiter.wait(40) != 0:
-            raise Failed("the window was not shown")
+        frames.append(run.window_state_and_frame())
         time.sleep(0.3)
         subprocess.run(["import", "-window", "root", "-display", os.environ["DISPLAY"], screenshot], check=True,
                        timeout=30)
 
     run.run_updater(during=shoot)
+    run.expect("window frame", frames, ["normal 348 124 446 98"])
     run.expect("exit code", run.exit_code, 0)
     run.expect("waited ~2 s", run.seconds >= 2.0, True)
     run.expect("boxes", run.boxes(), [])
@@ -395,6 +407,28 @@ def started_minimized(run):
     run.run_updater(during=restore_later, show="/min")
     run.expect("exit code", run.exit_code, 0)
     run.expect("notifier starts", run.starts(), ["old"])
+
+
+@scenario
+def high_dpi(run):
+    # At 144 dots per inch the window and its contents are half as large again.
+    subprocess.run([run.args.wine_run, "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t",
+                    "REG_DWORD", "/d", "144", "/f"], cwd=run.work, env=run.env, check=True, timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # The setting is read when the session starts.
+    subprocess.run(["wineserver", "-k"], env=run.env, check=False)
+    subprocess.run(["wineserver", "-w"], env=run.env, check=False)
+    run.restore_dpi = True
+    run.version_file("0407")
+    run.program("old")
+    run.database(host=loopback(16))
+    run.ftp_server(loopback(16))
+    run.running_notifier()
+    frames = []
+    run.run_updater(during=lambda updater: frames.append(run.window_state_and_frame()))
+    run.expect("window frame", frames, ["normal 522 186 669 147"])
+    run.expect("exit code", run.exit_code, 0)
+    run.expect("program", run.program_build(), "new")
 
 
 @scenario
