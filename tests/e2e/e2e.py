@@ -165,6 +165,19 @@ class Run:
 
         return close
 
+    def wine(self, command, check=True):
+        """Runs a Windows command in the session and waits for it."""
+        subprocess.run([self.args.wine_run] + command, cwd=self.work, env=self.env, check=check, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def set_dpi(self, dpi):
+        """The screen's dots per inch for this run; the session starts anew to read it."""
+        self.wine(["reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                   str(dpi), "/f"])
+        self.restore_dpi = True
+        subprocess.run(["wineserver", "-k"], env=self.env, check=False)
+        subprocess.run(["wineserver", "-w"], env=self.env, check=False)
+
     def window_state(self, restore=False, timeout=30):
         """The update window's state ("normal" and the like) once it is there; with restore,
         restored afterwards."""
@@ -210,9 +223,7 @@ class Run:
                 os.killpg(process.pid, signal.SIGKILL)
             process.wait()
         if self.restore_dpi:
-            subprocess.run([self.args.wine_run, "reg", "delete", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels",
-                            "/f"], cwd=self.work, env=self.env, check=False, timeout=60,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.wine(["reg", "delete", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/f"], check=False)
             subprocess.run(["wineserver", "-k"], env=self.env, check=False)
         for mount in reversed(self.mounted):
             subprocess.run(["umount", mount], check=False)
@@ -275,10 +286,6 @@ def ink(picture, left, top, width, height):
     return float(out.stdout)
 
 
-def program_title_box(text):
-    return ("Pravikftp", text)
-
-
 # The scenarios. Each arranges its world, runs the updater and says what must hold.
 SCENARIOS = {}
 
@@ -292,67 +299,71 @@ def loopback(n):
     return "127.0.21.%d" % n
 
 
+def arrange(run, version_file, n, program="old", server=True, running=False, **database):
+    """A workstation with that version file (None: none) and notifier build (None: none),
+    the central database naming the FTP server at loopback(n), which serves the new build."""
+    if version_file is not None:
+        run.version_file(version_file)
+    if program:
+        run.program(program)
+    run.database(host=loopback(n), **database)
+    if server:
+        run.ftp_server(loopback(n))
+    if running:
+        run.running_notifier()
+
+
+def expect_outcome(run, starts, program, version, boxes=(), exit_code=0):
+    run.expect("exit code", run.exit_code, exit_code)
+    run.expect("boxes", run.boxes(), list(boxes))
+    run.expect("notifier starts", run.starts(), starts)
+    run.expect("program", run.program_build(), program)
+    run.expect("version file", run.version_file_text(), version)
+
+
+def expect_untouched(run, starts, boxes, version="0407"):
+    """A failed update: the old program byte-identical, the version file as it was."""
+    expect_outcome(run, starts, "old", version, boxes)
+
+
+def program_title_box(text):
+    return ("Pravikftp", text)
+
+
 @scenario
 def row1_no_program(run):
-    run.version_file("0407")
-    run.database(host=loopback(1))
-    run.ftp_server(loopback(1))
+    arrange(run, "0407", 1, program=None)
     run.run_updater()
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("boxes", run.boxes(), [])
-    run.expect("notifier starts", run.starts(), ["new"])
-    run.expect("program", run.program_build(), "new")
-    run.expect("version file", run.version_file_text(), "0408")
+    expect_outcome(run, ["new"], "new", "0408")
 
 
 @scenario
 def row2_version_n(run):
-    run.version_file("N\r\nkept line")
-    run.program("old")
-    run.database(host=loopback(2))
-    run.ftp_server(loopback(2))
+    arrange(run, "N\r\nkept line", 2)
     run.run_updater()
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("notifier starts", run.starts(), ["new"])
-    run.expect("program", run.program_build(), "new")
-    run.expect("version file", run.version_file_text(), "0408\r\nkept line")
+    expect_outcome(run, ["new"], "new", "0408\r\nkept line")
 
 
 @scenario
 def row3_equal_running(run):
-    run.version_file("0408")
-    run.program("old")
-    run.database(host=loopback(3))
-    run.running_notifier()
+    arrange(run, "0408", 3, server=False, running=True)
     run.run_updater()
-    run.expect("exit code", run.exit_code, 0)
     # Stopped and started again: the old one gone, a new instance of the same build.
-    run.expect("notifier starts", run.starts(), ["old", "old"])
+    expect_outcome(run, ["old", "old"], "old", "0408")
     run.expect("old one stopped", run.notifier_stopped(), True)
-    run.expect("program", run.program_build(), "old")
-    run.expect("version file", run.version_file_text(), "0408")
 
 
 @scenario
 def row4_equal_not_running(run):
-    run.version_file("0408\nsecond\n")
-    run.program("old")
-    run.database(host=loopback(4))
+    arrange(run, "0408\nsecond\n", 4, server=False)
     run.run_updater()
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("notifier starts", run.starts(), ["old"])
-    run.expect("version file", run.version_file_text(), "0408\r\nsecond\r\n")
+    expect_outcome(run, ["old"], "old", "0408\r\nsecond\r\n")
 
 
 @scenario
 def row5_delayed(run):
-    run.version_file("0407\nsecond\n")
-    run.program("old")
-    run.database(host=loopback(5))
-    run.ftp_server(loopback(5))
-    run.running_notifier()
+    arrange(run, "0407\nsecond\n", 5, running=True)
     screenshot = os.path.join(run.args.work, "delayed-window.png")
-
     frames = []
 
     def shoot(updater):
@@ -364,15 +375,11 @@ def row5_delayed(run):
 
     run.run_updater(during=shoot)
     run.expect("window frame", frames, ["normal 348 124 446 98"])
-    run.expect("exit code", run.exit_code, 0)
     run.expect("waited ~2 s", run.seconds >= 2.0, True)
-    run.expect("boxes", run.boxes(), [])
-    run.expect("notifier starts", run.starts(), ["old", "new"])
+    expect_outcome(run, ["old", "new"], "new", "0408\r\nsecond\r\n")
     run.expect("old one stopped", run.notifier_stopped(), True)
-    run.expect("program", run.program_build(), "new")
-    run.expect("version file", run.version_file_text(), "0408\r\nsecond\r\n")
-    # The window stands at (348, 124); its text line is drawn where it belongs, and nothing
-    # else is in the client area. (Whether Hangul shows, not boxes, the picture tells.)
+    # The text line is drawn where it belongs and nothing else is in the client area.
+    # (Whether Hangul shows, not boxes, the picture tells.)
     run.expect("text line drawn", ink(screenshot, 370, 155, 290, 28) > 0.02, True)
     run.expect("rest left blank", ink(screenshot, 360, 188, 420, 28) < 0.001, True)
     run.expect("left of window", ink(screenshot, 300, 150, 40, 40) > 0.999, True)
@@ -381,23 +388,15 @@ def row5_delayed(run):
 
 @scenario
 def row6_different(run):
-    run.version_file("0407")
-    run.program("old")
-    run.database(host=loopback(6))
-    run.ftp_server(loopback(6))
+    arrange(run, "0407", 6)
     run.run_updater()
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("notifier starts", run.starts(), ["new"])
-    run.expect("program", run.program_build(), "new")
-    run.expect("version file", run.version_file_text(), "0408")
+    expect_outcome(run, ["new"], "new", "0408")
 
 
 @scenario
 def started_minimized(run):
-    # Show command 7: nothing happens until the user restores the program.
-    run.version_file("0408")
-    run.program("old")
-    run.database(host=loopback(13))
+    # A minimised start: nothing happens until the user restores the program.
+    arrange(run, "0408", 13, server=False)
 
     def restore_later(updater):
         time.sleep(3)
@@ -405,59 +404,38 @@ def started_minimized(run):
         run.expect("window state", run.window_state(restore=True), "minimized")
 
     run.run_updater(during=restore_later, show="/min")
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("notifier starts", run.starts(), ["old"])
-
-
-@scenario
-def high_dpi(run):
-    # At 144 dots per inch the window and its contents are half as large again.
-    subprocess.run([run.args.wine_run, "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t",
-                    "REG_DWORD", "/d", "144", "/f"], cwd=run.work, env=run.env, check=True, timeout=60,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    # The setting is read when the session starts.
-    subprocess.run(["wineserver", "-k"], env=run.env, check=False)
-    subprocess.run(["wineserver", "-w"], env=run.env, check=False)
-    run.restore_dpi = True
-    run.version_file("0407")
-    run.program("old")
-    run.database(host=loopback(16))
-    run.ftp_server(loopback(16))
-    run.running_notifier()
-    frames = []
-    run.run_updater(during=lambda updater: frames.append(run.window_state_and_frame()))
-    run.expect("window frame", frames, ["normal 522 186 669 147"])
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("program", run.program_build(), "new")
+    expect_outcome(run, ["old"], "old", "0408")
 
 
 @scenario
 def started_maximized(run):
     # Show command 3: the waiting window is maximised.
-    run.version_file("0407")
-    run.program("old")
-    run.database(host=loopback(14))
-    run.ftp_server(loopback(14))
-    run.running_notifier()
+    arrange(run, "0407", 14, running=True)
     states = []
     run.run_updater(during=lambda updater: states.append(run.window_state()), show="/max")
     run.expect("window state", states, ["maximized"])
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("notifier starts", run.starts(), ["old", "new"])
-    run.expect("program", run.program_build(), "new")
+    expect_outcome(run, ["old", "new"], "new", "0408")
+
+
+@scenario
+def high_dpi(run):
+    # At 144 dots per inch the window and its contents are half as large again.
+    run.set_dpi(144)
+    arrange(run, "0407", 16, running=True)
+    frames = []
+    run.run_updater(during=lambda updater: frames.append(run.window_state_and_frame()))
+    run.expect("window frame", frames, ["normal 522 186 669 147"])
+    expect_outcome(run, ["old", "new"], "new", "0408")
 
 
 @scenario
 def startup_error(run):
     # Without the sockets library the FTP client cannot be created: the program ends at
     # once with the start-up error box and exit code 1.
-    run.version_file("0407")
-    run.program("old")
-    run.database(host=loopback(15))
+    arrange(run, "0407", 15, server=False)
     run.updater_env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;ws2_32=d"
     # The session's desktop must come up with the library, before the updater runs.
-    subprocess.run([run.args.wine_run, "cmd", "/c", "exit"], cwd=run.work, env=run.env, check=True, timeout=60,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    run.wine(["cmd", "/c", "exit"])
     run.watch_boxes(1)
     run.run_updater()
     run.expect("exit code", run.exit_code, 1)
@@ -467,28 +445,19 @@ def startup_error(run):
     run.expect("box text", bool(re.fullmatch(
         r"Exception EIdWS2StubError in module PravikFtp\.exe at [0-9A-F]{16}\.\\n"
         r"Error on loading Winsock2 library \(WS2_32\.DLL\): Module not found\.", text)), True)
-    print("box text: %s" % text)
     run.expect("notifier starts", run.starts(), [])
-    expect_untouched(run)
-
-
-def expect_untouched(run, version="0407"):
     run.expect("program", run.program_build(), "old")
-    run.expect("version file", run.version_file_text(), version)
+    run.expect("version file", run.version_file_text(), "0407")
 
 
 @scenario
 def database_unreachable(run):
-    run.version_file("0407")
-    run.program("old")
+    arrange(run, "0407", 7, server=False)
     run.unreachable_database()
     run.run_updater(during=run.user_closes_window(run.watch_boxes(1)))
-    run.expect("exit code", run.exit_code, 0)
     # The driver's own text, as the database layer passes it on.
-    run.expect("boxes", run.boxes(), [program_title_box(
+    expect_untouched(run, [], [program_title_box(
         "[FreeTDS][SQL Server]Unable to connect: Adaptive Server is unavailable or does not exist.")])
-    run.expect("notifier starts", run.starts(), [])
-    expect_untouched(run)
 
 
 @scenario
@@ -497,64 +466,40 @@ def null_setting(run):
     run.program("old")
     run.database(host=None)
     run.run_updater(during=run.user_closes_window(run.watch_boxes(1)))
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("boxes", run.boxes(), [program_title_box("Invalid variant type conversion.")])
-    run.expect("notifier starts", run.starts(), [])
-    expect_untouched(run)
+    expect_untouched(run, [], [program_title_box("Invalid variant type conversion.")])
 
 
 @scenario
 def ftp_refused_while_waiting(run):
-    run.version_file("0407")
-    run.program("old")
-    run.database(host=loopback(9))
-    run.running_notifier()
     # Nobody listens there: each tick shows one box, until the user closes the window.
+    arrange(run, "0407", 9, server=False, running=True)
     run.run_updater(during=run.user_closes_window(run.watch_boxes(2)))
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("boxes", run.boxes(), [program_title_box(REFUSED)] * 2)
+    expect_untouched(run, ["old"], [program_title_box(REFUSED)] * 2)
     run.expect("standard output", run.standard_output(), "Socket Error # 10061\r\nConnection refused.\r\n" * 2)
-    run.expect("notifier starts", run.starts(), ["old"])
     run.expect("old one stopped", run.notifier_stopped(), True)
-    expect_untouched(run)
 
 
 @scenario
 def file_missing_on_server(run):
-    run.version_file("0407")
-    run.program("old")
-    run.database(host=loopback(10), directory="/empty")
-    run.ftp_server(loopback(10))
+    arrange(run, "0407", 10, directory="/empty")
     run.watch_boxes(1)
     run.run_updater()
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("boxes", run.boxes(), [RETRIEVAL_FAILED])
-    run.expect("notifier starts", run.starts(), ["old"])
-    expect_untouched(run)
+    expect_untouched(run, ["old"], [RETRIEVAL_FAILED])
 
 
 @scenario
 def program_in_use(run):
     # Row 2 with the notifier running: its program file cannot be replaced.
-    run.version_file("N")
-    run.program("old")
-    run.database(host=loopback(11))
-    run.ftp_server(loopback(11))
-    run.running_notifier()
+    arrange(run, "N", 11, running=True)
     run.watch_boxes(1)
     run.run_updater()
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("boxes", run.boxes(), [RETRIEVAL_FAILED])
-    run.expect("notifier starts", run.starts(), ["old", "old"])
+    expect_untouched(run, ["old", "old"], [RETRIEVAL_FAILED], version="N")
     run.expect("still running", run.notifier_stopped(), False)
-    expect_untouched(run, "N")
 
 
 @scenario
 def transfer_cut_off(run):
-    run.version_file("0407")
-    run.program("old")
-    run.database(host=loopback(12))
+    arrange(run, "0407", 12, server=False)
     server = run.ftp_server(loopback(12), rate=256 * 1024, padding=8 * 1024 * 1024)
     run.watch_boxes(1)
 
@@ -565,10 +510,7 @@ def transfer_cut_off(run):
         os.killpg(server.pid, signal.SIGKILL)
 
     run.run_updater(during=cut)
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("boxes", run.boxes(), [RETRIEVAL_FAILED])
-    run.expect("notifier starts", run.starts(), ["old"])
-    expect_untouched(run)
+    expect_untouched(run, ["old"], [RETRIEVAL_FAILED])
 
 
 # The fault matrix: each row injects one fault into an immediate download (row 6: the
@@ -593,10 +535,7 @@ def error_box_then_idle(text):
 
     def outcome(run):
         run.run_updater(during=run.user_closes_window(run.watch_boxes(1)))
-        run.expect("exit code", run.exit_code, 0)
-        run.expect("boxes", run.boxes(), [program_title_box(text)])
-        run.expect("notifier starts", run.starts(), [])
-        expect_untouched(run)
+        expect_untouched(run, [], [program_title_box(text)])
 
     return outcome
 
@@ -605,17 +544,14 @@ def retrieval_failure(run):
     """The failure box; the notifier is started anyway and the program ends."""
     run.watch_boxes(1)
     run.run_updater()
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("boxes", run.boxes(), [RETRIEVAL_FAILED])
-    run.expect("notifier starts", run.starts(), ["old"])
-    expect_untouched(run)
+    expect_untouched(run, ["old"], [RETRIEVAL_FAILED])
 
 
-def fault_row(name, arrange, outcome):
+def fault_row(name, inject, outcome):
     def play(run):
         run.version_file("0407")
         run.program("old")
-        arrange(run)
+        inject(run)
         outcome(run)
 
     play.__name__ = name
@@ -641,16 +577,10 @@ fault_row("fault_not_a_number", ftp_fault("not-a-number", 27),
 @scenario
 def fault_foreign_data_first(run):
     # A third host reaches the announced port first: turned away, the server's file taken.
-    run.version_file("0407")
-    run.program("old")
-    run.database(host=loopback(28))
+    arrange(run, "0407", 28, server=False)
     fault_server(run, "foreign-first", loopback(28))
     run.run_updater()
-    run.expect("exit code", run.exit_code, 0)
-    run.expect("boxes", run.boxes(), [])
-    run.expect("notifier starts", run.starts(), ["new"])
-    run.expect("program", run.program_build(), "new")
-    run.expect("version file", run.version_file_text(), "0408")
+    expect_outcome(run, ["new"], "new", "0408")
 
 
 def disk_full(run):
