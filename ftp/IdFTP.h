@@ -98,7 +98,8 @@ class TIdFTP : public TIdTCPClient {
 
 // The address and port of a PASV reply's first text line: the six numbers between its
 // parentheses, or after its last blank. EConvertError "'%s' is not a valid integer value"
-// for a port number that is none.
+// for a port number that is none, or for two that give no port of 0 to 65535: it names the
+// high one when that is outside 0 to 255, else the low one.
 void ParsePassiveReply(const std::string& firstLine, std::string& ip, std::int32_t& port);
 
 }  // namespace pravik

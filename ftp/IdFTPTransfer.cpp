@@ -2,6 +2,7 @@
 // the final reply and aborting.
 #include "ftp/IdFTP.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -252,9 +253,15 @@ void ParsePassiveReply(const std::string& firstLine, std::string& ip, std::int32
   }
   ip = CutToken(s, ",");
   for (int i = 0; i < 3; ++i) ip += "." + CutToken(s, ",");
-  const std::int32_t high = ParseInteger(CutToken(s, ","));
-  const std::int32_t low = ParseInteger(TrimControlAndBlanks(CutToken(s, ",")));
-  port = high * 256 + low;
+  const std::string highText = CutToken(s, ",");
+  const std::int32_t high = ParseInteger(highText);
+  const std::string lowText = TrimControlAndBlanks(CutToken(s, ","));
+  const std::int32_t low = ParseInteger(lowText);
+  // In 64 bits: the server may write any 32-bit numbers, and high * 256 need not fit.
+  const std::int64_t announced = std::int64_t{high} * 256 + low;
+  if (announced < 0 || announced > 65535)
+    throw EConvertError(FormatText(rs::InvalidInteger, {high < 0 || high > 255 ? highText : lowText}));
+  port = static_cast<std::int32_t>(announced);
 }
 
 }  // namespace pravik

@@ -389,5 +389,27 @@ TEST_F(FtpRetrieveTest, PassiveReplyWithoutNumbersIsAConversionError) {
   ExpectOldProgramUntouched();
 }
 
+// Found by fuzzing: 2147483647 * 256 overflowed, and numbers past a byte gave ports no
+// connection can use. The largest port still goes through.
+TEST(PassiveReplyTest, NumbersBeyondAPortAreAConversionError) {
+  auto messageFor = [](const std::string& numbers) {
+    std::string ip;
+    std::int32_t port = 0;
+    return MessageOf<EConvertError>(
+        [&] { ParsePassiveReply("227 Entering Passive Mode (127,0,0,1," + numbers + ")", ip, port); });
+  };
+  EXPECT_EQ(messageFor("2147483647,2"), "'2147483647' is not a valid integer value");
+  EXPECT_EQ(messageFor("256,0"), "'256' is not a valid integer value");
+  EXPECT_EQ(messageFor("255, 256 "), "'256' is not a valid integer value");
+  EXPECT_EQ(messageFor("-1,255"), "'-1' is not a valid integer value");
+  EXPECT_EQ(messageFor("0,-1"), "'-1' is not a valid integer value");
+
+  std::string ip;
+  std::int32_t port = 0;
+  ParsePassiveReply("227 Entering Passive Mode (127,0,0,1,255,255)", ip, port);
+  EXPECT_EQ(ip, "127.0.0.1");
+  EXPECT_EQ(port, 65535);
+}
+
 }  // namespace
 }  // namespace pravik::test
