@@ -32,7 +32,7 @@ void AnnouncedEndpoint(ScriptedPeer& server, std::string& ip, int& port) {
 
 }  // namespace
 
-ScriptedPeer& ScriptLogin(ScriptedPeer& server) {
+ScriptedPeer& ScriptLogin(ScriptedPeer& server, const std::string& systReply) {
   return server.Send("220 Pravik test server ready\r\n")
       .WaitForLines()
       .Send("331 Password required\r\n")
@@ -41,7 +41,7 @@ ScriptedPeer& ScriptLogin(ScriptedPeer& server) {
       .WaitForLines()
       .Send("200 Type set to I\r\n")
       .WaitForLines()
-      .Send("215 UNIX Type: L8\r\n");
+      .Send(systReply);
 }
 
 void ServeAnnouncedPort(ScriptedPeer& server, const std::string& fromIP,

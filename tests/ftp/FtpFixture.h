@@ -17,8 +17,9 @@
 
 namespace pravik::test {
 
-// The replies to a login as the updater makes it: greeting, USER, PASS, TYPE I, SYST.
-ScriptedPeer& ScriptLogin(ScriptedPeer& server);
+// The replies to a login as the updater makes it: greeting, USER, PASS, TYPE, then SYST
+// answered `systReply`.
+ScriptedPeer& ScriptLogin(ScriptedPeer& server, const std::string& systReply = "215 UNIX Type: L8\r\n");
 inline constexpr int kLoginLines = 4;
 
 // A script step of the server's side of an active-mode data connection: connect from

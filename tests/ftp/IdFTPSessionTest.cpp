@@ -80,15 +80,7 @@ class FtpSystReplyTest : public FtpFixture, public ::testing::WithParamInterface
 
 TEST_P(FtpSystReplyTest, DecidesTheSystemOrFails) {
   const SystReplyCase& c = GetParam();
-  Server.Send("220 ready\r\n")
-      .WaitForLines()
-      .Send("331 pw\r\n")
-      .WaitForLines()
-      .Send("230 in\r\n")
-      .WaitForLines()
-      .Send("200 ok\r\n")
-      .WaitForLines()
-      .Send(c.Reply);
+  ScriptLogin(Server, c.Reply);
   Server.Start();
   if (c.Connects) {
     Ftp.ConnectToServer(true, TimeLimitDefault);
@@ -251,17 +243,7 @@ TEST_F(FtpSessionTest, HttpProxySchemeIsRefusedAfterTheGreeting) {
 
 TEST_F(FtpSessionTest, TransferTypeIsSentOnlyWhenItChangesOnAConnectedClient) {
   Ftp.SetTransferType(TIdFTPTransferType::ftASCII);  // stored, nothing to send yet
-  Server.Send("220 ready\r\n")
-      .WaitForLines()
-      .Send("331 pw\r\n")
-      .WaitForLines()
-      .Send("230 in\r\n")
-      .WaitForLines()
-      .Send("200 ascii\r\n")
-      .WaitForLines()
-      .Send("215 UNIX\r\n")
-      .WaitForLines()
-      .Send("200 binary\r\n");
+  ScriptLogin(Server).WaitForLines().Send("200 binary\r\n");
   Connect();
   Ftp.SetTransferType(TIdFTPTransferType::ftBinary);
   Ftp.SetTransferType(TIdFTPTransferType::ftBinary);
