@@ -4,6 +4,16 @@
 
 namespace pravik::app {
 
+namespace {
+
+// The first byte of a double-byte character in code page 949.
+bool IsCp949LeadByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x81 && byte <= 0xFE;
+}
+
+}  // namespace
+
 std::string ErrorBoxText(const std::string& message) {
   if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))
     return message + ".";
@@ -18,9 +28,16 @@ std::string FileNameOf(const std::string& path) {
 std::string ProgramTitle(const std::string& programFile) {
   std::string title = FileNameOf(programFile);
   title = title.substr(0, title.find('.'));
-  // Lower case as ASCII goes: the bytes of a code page 949 name above 127 stay.
-  for (std::size_t i = 1; i < title.size(); ++i) {
-    if (title[i] >= 'A' && title[i] <= 'Z') title[i] = static_cast<char>(title[i] - 'A' + 'a');
+  // Lower case for single-byte letters only: the trail byte of a Korean character can lie
+  // in A-Z, so a double-byte character is stepped over whole.
+  bool first = true;
+  for (std::size_t i = 0; i < title.size(); ++i) {
+    if (IsCp949LeadByte(title[i]) && i + 1 < title.size()) {
+      ++i;
+    } else if (!first && title[i] >= 'A' && title[i] <= 'Z') {
+      title[i] = static_cast<char>(title[i] - 'A' + 'a');
+    }
+    first = false;
   }
   return title;
 }

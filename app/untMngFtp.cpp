@@ -147,6 +147,8 @@ bool TfrmMngFtp::DownLoadFile() {
   bool retrieved = true;
   try {
     IdFTP1.RetrieveFile(kNotifierRemoteName, Paths.Notifier, true, false);
+    // An abort returns without error and leaves the old program: nothing new to record.
+    retrieved = !IdFTP1.TransferAborted();
   } catch (const std::exception&) {
     retrieved = false;
     Window.ShowMessageBox(kRetrievalFailedText, kRetrievalFailedCaption, kBoxStopIcon);

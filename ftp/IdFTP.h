@@ -48,7 +48,8 @@ class TIdFTP : public TIdTCPClient {
 
   // Retrieves `remoteName` into the file at `localPath` by the existing-file rules.
   // A replaced file changes only once the server has accepted the whole transfer;
-  // until then, and after any failure, the old file stays as it was.
+  // until then, and after any failure or our own abort, the old file stays as it was.
+  // "Cannot create file %s" before any command when the file is in use or a folder.
   void RetrieveFile(const std::string& remoteName, const std::string& localPath, bool mayOverwrite,
                     bool resume);
   // Retrieves into `destination` at its position, then fires OnAfterGet.
@@ -60,6 +61,9 @@ class TIdFTP : public TIdTCPClient {
   virtual void AbortTransfer();
   virtual void DropDataConnection();
   virtual void AfterRetrieve(TIdStream& stream);
+  // Whether the last retrieval ended by our own ABOR, which returns without error: the
+  // destination then holds only what came before the abort, or, replaced, is unchanged.
+  bool TransferAborted() const { return FTransferAborted; }
 
   bool Passive = false;
   std::int32_t DataPort = 0;

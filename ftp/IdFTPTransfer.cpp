@@ -35,7 +35,7 @@ std::string TemporaryPathFor(const std::string& path) { return path + ".download
 
 std::int32_t ParseInteger(const std::string& text) {
   std::int64_t value = 0;
-  if (!TryTextToInt64(text, value) || value < INT32_MIN || value > INT32_MAX)
+  if (!TryDecimalToInt64(text, value) || value < INT32_MIN || value > INT32_MAX)
     throw EConvertError(FormatText(rs::InvalidInteger, {text}));
   return static_cast<std::int32_t>(value);
 }
@@ -60,7 +60,8 @@ void TIdFTP::RetrieveFile(const std::string& remoteName, const std::string& loca
   }
 
   // The old file must be replaceable before anything is asked of the server: a program
-  // file in use is refused here and stays untouched.
+  // file in use is refused here and stays untouched, and so is a folder of that name.
+  if (FolderExists(localPath)) throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}));
   if (FileExists(localPath)) {
     try {
       TIdFileStream check(localPath, TIdFileStream::TOpenMode::fmOpenReadWrite);
@@ -79,7 +80,7 @@ void TIdFTP::RetrieveFile(const std::string& remoteName, const std::string& loca
     RetrieveToStream(remoteName, *file, effectiveResume);
     file.reset();
     // An aborted transfer ends without error, but what arrived is not the file.
-    if (FTransferAborted) {
+    if (TransferAborted()) {
       DeleteFileIfExists(temporary);
       return;
     }
@@ -142,6 +143,8 @@ void TIdFTP::SendRestart(TIdStream& stream) {
 }
 
 void TIdFTP::RunDataTransfer(const std::string& command, TIdStream& stream, bool resume) {
+  // Before the data port is announced: a refused name must leave nothing half begun.
+  CheckCommandText(command);
   ReportStatus(TIdStatus::statusFtpTransfer, {rs::StartingTransfer});
   AbortSent = false;
   FTransferAborted = false;
@@ -218,10 +221,13 @@ void TIdFTP::RunPassiveTransfer(const std::string& command, TIdStream& stream, b
 
 void TIdFTP::ReadFinalReply() {
   const std::int16_t code = ReadReply(kTransferEnded);
-  if (code != kTransferAbortedByServer && code != kActionNotTaken) return;
+  const bool brokenOff = code == kTransferAbortedByServer || code == kActionNotTaken;
+  if (!brokenOff && !AbortSent) return;
   // Without our ABOR the server broke the transfer off: a second reply will not come.
   if (!AbortSent) RaiseReplyError();
-  ReadReply(kAbortConfirmed);
+  // After our ABOR the data stopped where we dropped it, even when the server had already
+  // finished and answers with a plain completion.
+  if (brokenOff) ReadReply(kAbortConfirmed);
   FTransferAborted = true;
   ReportStatus(TIdStatus::statusFtpAborted, {rs::TransferAborted});
 }

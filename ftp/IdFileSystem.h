@@ -6,6 +6,7 @@
 namespace pravik {
 
 bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
 // Removes the file if it is there; false when it is there and cannot be removed.
 bool DeleteFileIfExists(const std::string& path);
 // Puts `from` in the place of `to` in one step, replacing an existing `to` and writing

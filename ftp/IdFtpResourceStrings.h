@@ -8,6 +8,7 @@ inline constexpr char NotEnoughDataInBuffer[] = "Not enough data in buffer.";
 inline constexpr char ReadTimeout[] = "Read Timeout";
 inline constexpr char MaxLineLengthExceeded[] = "Max line length exceeded.";
 inline constexpr char AlreadyConnected[] = "Already connected.";
+inline constexpr char CommandTextUnsafe[] = "Command contains CR, LF or NUL.";
 inline constexpr char CannotCreateFile[] = "Cannot create file %s";
 inline constexpr char CannotOpenFile[] = "Cannot open file %s";
 inline constexpr char StreamWriteError[] = "Stream write error";

@@ -29,7 +29,7 @@ void TIdRFCReply::SetTextCode(const std::string& code) {
   FTextCode = code;
   if (code.empty()) return;
   std::int64_t value = 0;
-  const bool number = TryTextToInt64(code, value) && value >= INT32_MIN && value <= INT32_MAX;
+  const bool number = TryDecimalToInt64(code, value) && value >= INT32_MIN && value <= INT32_MAX;
   NumericCode = number ? static_cast<std::int32_t>(value) : 0;
 }
 

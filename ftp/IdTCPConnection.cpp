@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <string_view>
 #include <utility>
 
 #include "ftp/IdConnectionErrors.h"
@@ -290,7 +291,13 @@ std::int16_t TIdTCPConnection::ReadReply(const TIdReplyCodes& allowed) {
   return CheckReplyCode(static_cast<std::int16_t>(LastReply.NumericCode), allowed);
 }
 
+void CheckCommandText(const std::string& command) {
+  if (command.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    throw EIdCommandTextError(rs::CommandTextUnsafe);
+}
+
 std::int16_t TIdTCPConnection::SendCommand(const std::string& line, const TIdReplyCodes& allowed) {
+  CheckCommandText(line);
   WriteTextLine(line);
   return ReadReply(allowed);
 }

@@ -71,7 +71,8 @@ class TIdTCPConnection : public TIdComponent {
   virtual void FireDisconnected();
 
   // Sends `line` and reads the reply; raises EIdProtocolReplyError for a code not in
-  // `allowed` (an empty list accepts any).
+  // `allowed` (an empty list accepts any), EIdCommandTextError, before sending anything,
+  // for a line that holds CR, LF or NUL.
   virtual std::int16_t SendCommand(const std::string& line, const TIdReplyCodes& allowed);
   std::int16_t SendCommand(const std::string& line, std::int16_t code = ReplyAcceptAny);
   virtual std::int16_t ReadReply(const TIdReplyCodes& allowed);
@@ -107,5 +108,9 @@ class TIdTCPConnection : public TIdComponent {
   TIdIOHandler* FIOHandler = nullptr;
   std::unique_ptr<TIdIOHandler> FOwnedTransport;
 };
+
+// Raises EIdCommandTextError when `command` holds CR, LF or NUL: sent, it would carry
+// further commands that nobody meant to send.
+void CheckCommandText(const std::string& command);
 
 }  // namespace pravik

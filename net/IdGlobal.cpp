@@ -86,4 +86,18 @@ bool TryTextToInt64(std::string_view text, std::int64_t& value) {
   return true;
 }
 
+bool TryDecimalToInt64(std::string_view text, std::int64_t& value) {
+  if (text.empty()) return false;
+  std::uint64_t magnitude = 0;
+  constexpr auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (magnitude > (limit - digit) / 10) return false;
+    magnitude = magnitude * 10 + digit;
+  }
+  value = static_cast<std::int64_t>(magnitude);
+  return true;
+}
+
 }  // namespace pravik

@@ -30,6 +30,9 @@ std::string FormatText(std::string_view format, std::initializer_list<std::strin
 // The standard text-to-integer conversion of the runtime: optional blanks, an optional
 // sign and decimal digits (or "$"/"0x" hexadecimal); false when the text is not one.
 bool TryTextToInt64(std::string_view text, std::int64_t& value);
+// A decimal number and nothing else: one or more digits 0-9, no blank, sign or prefix;
+// false when the text is not one or does not fit.
+bool TryDecimalToInt64(std::string_view text, std::int64_t& value);
 
 std::string UpperCaseAscii(std::string_view text);
 

@@ -15,11 +15,9 @@ constexpr wchar_t kWindowClass[] = L"TfrmMngFtp";
 constexpr UINT_PTR kDelayTimer = 1;
 constexpr int kShowMaximized = 3;
 
-// Started minimised (Explorer's shortcuts ask for 7, `start /min` for 2): the program
-// stays out of the user's way until restored.
-bool IsMinimisedStart(int showCommand) {
-  return showCommand == SW_SHOWMINNOACTIVE || showCommand == SW_SHOWMINIMIZED || showCommand == SW_MINIMIZE;
-}
+// Only a start minimised and not activated waits for the user; every other show command,
+// the other minimised ones too, runs the check at once.
+bool IsWaitingStart(int showCommand) { return showCommand == SW_SHOWMINNOACTIVE; }
 
 // At 96 dots per inch.
 constexpr int kLeft = 348, kTop = 124, kWidth = 446, kHeight = 98;
@@ -101,7 +99,7 @@ void TWin32UpdateWindow::RunHandler(const std::function<void()>& handler) {
 }
 
 void TWin32UpdateWindow::Show(int showCommand, std::function<void()> onShow) {
-  if (IsMinimisedStart(showCommand)) {
+  if (IsWaitingStart(showCommand)) {
     // Nothing runs until the user restores the program.
     PendingShow = std::move(onShow);
     ::ShowWindow(Window, SW_SHOWMINNOACTIVE);
@@ -173,8 +171,9 @@ LRESULT TWin32UpdateWindow::HandleMessage(HWND window, UINT message, WPARAM wPar
       if (wParam == kDelayTimer && OnTimer) RunHandler(OnTimer);
       return 0;
     case WM_SIZE:
-      if (wParam == SIZE_RESTORED && PendingShow) {
-        // Restored from the minimised start: now the check runs, in the normal size.
+      if ((wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) && PendingShow) {
+        // Brought back from the minimised start, restored or maximised from the taskbar
+        // alike: now the check runs.
         const std::function<void()> onShow = std::exchange(PendingShow, nullptr);
         RunHandler(onShow);
       }

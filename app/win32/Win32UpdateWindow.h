@@ -20,9 +20,9 @@ class TWin32UpdateWindow : public IUpdateWindow {
   TWin32UpdateWindow(const TWin32UpdateWindow&) = delete;
   TWin32UpdateWindow& operator=(const TWin32UpdateWindow&) = delete;
 
-  // Runs `onShow` and then puts the window on the screen by `showCommand`. A minimised
-  // start (show command 7, 2 or 6) only minimises the window; `onShow` then runs when the
-  // user restores it.
+  // Runs `onShow` and then puts the window on the screen by `showCommand`. A start with
+  // show command 7 only minimises the window; `onShow` then runs when the user restores or
+  // maximises it.
   void Show(int showCommand, std::function<void()> onShow);
   // Dispatches messages until the window has been closed.
   void RunMessageLoop();

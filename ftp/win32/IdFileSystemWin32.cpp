@@ -11,6 +11,11 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FolderExists(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(WideFromCP949(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool DeleteFileIfExists(const std::string& path) {
   return ::DeleteFileW(WideFromCP949(path).c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }

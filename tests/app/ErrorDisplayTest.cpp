@@ -35,6 +35,14 @@ TEST(ErrorDisplayTest, TitleIsTheFileNameUpToItsFirstDotInLowerCase) {
   EXPECT_EQ(ProgramTitle("C:\\Pravik.d\\Up"), "Up");
 }
 
+TEST(ErrorDisplayTest, TitleKeepsDoubleByteCharactersWhole) {
+  // 캺 is B0 5A and 캛 is B0 42: their trail bytes read as "Z" and "B" on their own.
+  EXPECT_EQ(ProgramTitle("C:\\Pravik\\\xB0\x5A\xB0\x42Up.exe"), "\xB0\x5A\xB0\x42up");
+  EXPECT_EQ(ProgramTitle("PRAVIK\xB0\x5A" "FTP.exe"), "Pravik\xB0\x5A" "ftp");
+  // A lead byte at the very end has no trail byte to take along.
+  EXPECT_EQ(ProgramTitle("AB\xB0"), "Ab\xB0");
+}
+
 TEST(ErrorDisplayTest, StartupErrorNamesClassModuleAndPlace) {
   EXPECT_EQ(ApplicationErrorText("EIdSocketError", "PravikFtp.exe", 0x1A2B, "Socket Error # 10093\r\nWinsock not initialized"),
             "Exception EIdSocketError in module PravikFtp.exe at " + std::string(2 * sizeof(void*) - 4, '0') +

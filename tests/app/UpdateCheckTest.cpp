@@ -308,6 +308,20 @@ TEST_F(UpdateCheckTest, FailedDelayedRetrievalStillStartsTheNotifier) {
   EXPECT_FALSE(Form->TimerEnabled());
 }
 
+// A retrieval that ends by our own ABOR installs nothing, so no new version is recorded.
+TEST_F(UpdateCheckTest, AbortedRetrievalRecordsNoVersion) {
+  Database("0408", ServerHost());
+  Workstation("0407", true, false);
+  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, Paths);
+  Form->IdFTP1.OnWork = [this](TIdComponent*, TWorkMode, std::int64_t) { Form->IdFTP1.AbortTransfer(); };
+  Form->FormCreate();
+  Form->FormShow();
+  EXPECT_EQ(Events, Log({"probe PravikNW.exe", "start PravikNW.exe 5", "close"}));
+  EXPECT_EQ(Program(), kOldProgram);
+  EXPECT_EQ(VersionFile(), "0407");
+  EXPECT_THAT(FilesInFolder(), ElementsAre("PravikNW.exe", "Version.txt"));
+}
+
 struct FailureCase {
   const char* Name;
   std::function<void(UpdateCheckTest&)> Arrange;

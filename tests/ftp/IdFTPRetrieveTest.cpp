@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -69,6 +70,7 @@ TEST_F(FtpRetrieveTest, ActiveDownloadReplacesTheProgramFile) {
   EXPECT_EQ(commands[1], "RETR PravikNW.exe");
   EXPECT_THAT(Events, ElementsAre("statusFtpTransfer Starting FTP transfer", "statusFtpReady Transfer complete"));
   EXPECT_EQ(afterGet, 1);
+  EXPECT_FALSE(Ftp.TransferAborted());
   EXPECT_EQ(Ftp.TransferType(), TIdFTPTransferType::ftBinary);
   EXPECT_EQ(Ftp.DataConnection, nullptr);
   EXPECT_EQ(ReadFile(Target), kNewProgram);
@@ -235,8 +237,27 @@ TEST_F(FtpRetrieveTest, OwnAbortReadsBothRepliesAndKeepsTheOldFile) {
   EXPECT_EQ(CommandsAfterLogin().back(), "ABOR");
   EXPECT_THAT(Events, ElementsAre("statusFtpTransfer Starting FTP transfer", "statusFtpReady Transfer complete",
                                   "statusFtpAborted Transfer aborted"));
+  EXPECT_TRUE(Ftp.TransferAborted());
   ExpectOldProgramUntouched();
   EXPECT_TRUE(Ftp.IsConnected());
+}
+
+// The server had sent everything before our ABOR reached it and answers 226 alone: what
+// arrived before the abort is still not the file.
+TEST_F(FtpRetrieveTest, OwnAbortAnsweredByAPlainCompletionKeepsTheOldFile) {
+  ScriptUntilData();
+  FloodAnnouncedPort(Server);
+  Server.WaitForLines().Send("226 Transfer complete\r\n");
+  Connect();
+  bool aborted = false;
+  Ftp.OnWork = [&](TIdComponent*, TWorkMode, std::int64_t) {
+    if (!aborted) Ftp.AbortTransfer();
+    aborted = true;
+  };
+  Retrieve();
+  EXPECT_EQ(CommandsAfterLogin().back(), "ABOR");
+  EXPECT_TRUE(Ftp.TransferAborted());
+  ExpectOldProgramUntouched();
 }
 
 TEST_F(FtpRetrieveTest, OwnAbortLeavesWhatArrivedInAStream) {
@@ -333,11 +354,26 @@ TEST_F(FtpRetrieveTest, DestinationThatCannotBeWrittenFailsBeforeAnyCommand) {
   const std::string noFolder = PathOf("missing") + "/PravikNW.exe";
   EXPECT_EQ(MessageOf<EFCreateError>([&] { Ftp.RetrieveFile("PravikNW.exe", noFolder, true, false); }),
             "Cannot create file " + noFolder);
+  const std::string folder = PathOf("PravikNW.d");
+  std::filesystem::create_directory(folder);
+  EXPECT_EQ(MessageOf<EFCreateError>([&] { Ftp.RetrieveFile("PravikNW.exe", folder, true, false); }),
+            "Cannot create file " + folder);
+  std::filesystem::remove(folder);
   if (OpenFilesAreLocked()) {
     // As a running program file is held by the system.
     TIdFileStream inUse(Target, TIdFileStream::TOpenMode::fmOpenReadWrite);
     EXPECT_EQ(MessageOf<EFCreateError>([&] { Retrieve(); }), "Cannot create file " + Target);
   }
+  EXPECT_TRUE(CommandsAfterLogin().empty());
+  ExpectOldProgramUntouched();
+}
+
+// A remote name from the code table must not smuggle in a second command.
+TEST_F(FtpRetrieveTest, RemoteNameWithALineBreakIsRefusedBeforeAnyCommand) {
+  ScriptLogin(Server);
+  Connect();
+  EXPECT_EQ(MessageOf<EIdCommandTextError>([&] { Ftp.RetrieveFile("PravikNW.exe\r\nDELE x", Target, true, false); }),
+            "Command contains CR, LF or NUL.");
   EXPECT_TRUE(CommandsAfterLogin().empty());
   ExpectOldProgramUntouched();
 }
@@ -403,6 +439,10 @@ TEST(PassiveReplyTest, NumbersBeyondAPortAreAConversionError) {
   EXPECT_EQ(messageFor("255, 256 "), "'256' is not a valid integer value");
   EXPECT_EQ(messageFor("-1,255"), "'-1' is not a valid integer value");
   EXPECT_EQ(messageFor("0,-1"), "'-1' is not a valid integer value");
+  // Decimal digits only: no hexadecimal, no sign.
+  EXPECT_EQ(messageFor("0x13,1"), "'0x13' is not a valid integer value");
+  EXPECT_EQ(messageFor("$13,1"), "'$13' is not a valid integer value");
+  EXPECT_EQ(messageFor("19,+137"), "'+137' is not a valid integer value");
 
   std::string ip;
   std::int32_t port = 0;

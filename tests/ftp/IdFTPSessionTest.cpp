@@ -54,6 +54,28 @@ TEST_F(FtpSessionTest, LogsInTypesQueriesTheSystemAndChangesDirectory) {
   EXPECT_TRUE(Ftp.IsConnected());
 }
 
+// Settings come from the central database: a line break in one of them must never reach
+// the server as a command of its own.
+TEST_F(FtpSessionTest, ALineBreakInACommandIsRefusedBeforeAnythingIsSent) {
+  ScriptLogin(Server).WaitForLines().Send("250 Directory changed\r\n");
+  Connect();
+  for (const std::string& path : {std::string("/d\r\nDELE /etc/passwd"), std::string("/d\nDELE x"),
+                                  std::string("/d\rDELE x"), std::string("/d\0DELE x", 9)}) {
+    EXPECT_EQ(MessageOf<EIdCommandTextError>([&] { Ftp.ChangeDirectory(path); }), "Command contains CR, LF or NUL.");
+  }
+  // The connection is still in step: the next command gets its own reply.
+  Ftp.ChangeDirectory("/d");
+  EXPECT_THAT(CommandsAfterLogin(), ElementsAre("CWD /d"));
+}
+
+TEST_F(FtpSessionTest, ALineBreakInTheLoginIsRefusedBeforeItIsSent) {
+  Server.Send("220 ready\r\n").WaitForLines().Send("331 Password required\r\n");
+  Ftp.Password = "secret\r\nDELE x";
+  EXPECT_EQ(MessageOf<EIdCommandTextError>([&] { Connect(); }), "Command contains CR, LF or NUL.");
+  EXPECT_THAT(Server.ReceivedLines(), ElementsAre("USER pravik"));
+  EXPECT_FALSE(Ftp.IsConnected());
+}
+
 TEST_F(FtpSessionTest, UserAcceptedAtOnceSendsNoPassword) {
   Server.Send("220 ready\r\n")
       .WaitForLines()

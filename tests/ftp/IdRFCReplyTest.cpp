@@ -43,6 +43,10 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"BlanksAfterCode", {"200  extra"}, 200, "200", {" extra"}},
         ParseCase{"CodeOnly", {"200"}, 200, "200", {""}},
         ParseCase{"NotANumber", {"abc def"}, 0, "abc", {"def"}},
+        // Decimal digits only: none of these is 230.
+        ParseCase{"HexadecimalDollar", {"$E6 ok"}, 0, "$E6", {"ok"}},
+        ParseCase{"HexadecimalPrefix", {"0xE6 ok"}, 0, "0xE6", {" ok"}},
+        ParseCase{"Signed", {"+230 ok"}, 0, "+230", {" ok"}},
         ParseCase{"Empty", {}, 0, "", {}}),
     [](const ::testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.Name); });
 

@@ -64,5 +64,22 @@ TEST(TextToIntTest, ReadsWhatTheRuntimeConversionReads) {
   }
 }
 
+// Reply codes and passive-mode numbers: "$E6" must not read as 230, nor "+1" as 1.
+TEST(TextToIntTest, DecimalTakesDigitsOnly) {
+  struct Row {
+    const char* Text;
+    bool Ok;
+    std::int64_t Value;
+  } rows[] = {{"0", true, 0},       {"230", true, 230},  {"007", true, 7},     {"$E6", false, 0},
+              {"0x13", false, 0},   {"+1", false, 0},    {"-1", false, 0},     {" 7", false, 0},
+              {"7 ", false, 0},     {"", false, 0},      {"2a", false, 0},     {"\xB9\xF6", false, 0},
+              {"9223372036854775807", true, INT64_MAX},  {"9223372036854775808", false, 0}};
+  for (const Row& row : rows) {
+    std::int64_t value = -5;
+    EXPECT_EQ(TryDecimalToInt64(row.Text, value), row.Ok) << row.Text;
+    EXPECT_EQ(value, row.Ok ? row.Value : -5) << row.Text;
+  }
+}
+
 }  // namespace
 }  // namespace pravik
