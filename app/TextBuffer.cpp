@@ -3,8 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ftp/IdFileSystem.h"
-#include "ftp/IdFtpResourceStrings.h"
+#include "app/FileRewrite.h"
 #include "ftp/IdStream.h"
 #include "net/IdGlobal.h"
 
@@ -46,10 +45,7 @@ void TTextBuffer::LoadFromFile(const std::string& path) {
   FText = WithCrLfBreaks(bytes);
 }
 
-void TTextBuffer::SaveToFile(const std::string& path) const {
-  TIdFileStream file(path, TIdFileStream::TOpenMode::fmCreate);
-  if (!FText.empty()) file.Write(FText.data(), static_cast<std::int32_t>(FText.size()));
-}
+void TTextBuffer::SaveToFile(const std::string& path) const { RewriteFile(path, FText); }
 
 void TTextBuffer::SetText(const std::string& text) { FText = WithCrLfBreaks(text); }
 
@@ -58,20 +54,6 @@ std::string TTextBuffer::FirstLine() const { return FText.substr(0, FText.find(k
 void TTextBuffer::ReplaceFirstLine(const std::string& line) {
   const std::size_t end = FText.find(kLineBreak);
   FText = line + (end == std::string::npos ? std::string() : FText.substr(end));
-}
-
-void CheckCanWrite(const std::string& path) {
-  if (FileExists(path)) {
-    // Opened for writing without emptying it: the old content must survive the check.
-    try {
-      TIdFileStream probe(path, TIdFileStream::TOpenMode::fmOpenReadWrite);
-    } catch (const EStreamError&) {
-      throw EFCreateError(FormatText(rs::CannotCreateFile, {path}));
-    }
-    return;
-  }
-  { TIdFileStream probe(path, TIdFileStream::TOpenMode::fmCreate); }
-  DeleteFileIfExists(path);
 }
 
 }  // namespace pravik::app

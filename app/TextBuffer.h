@@ -12,7 +12,8 @@ class TTextBuffer {
   // Raises EFOpenError "Cannot open file %s" when the file cannot be opened for reading;
   // nobody may write it while it is read.
   void LoadFromFile(const std::string& path);
-  // Creates or empties the file and writes the text; EFCreateError "Cannot create file %s".
+  // Writes the text as the file's whole content (RewriteFile); EFCreateError "Cannot create
+  // file %s".
   void SaveToFile(const std::string& path) const;
   void Clear() { FText.clear(); }
 
@@ -26,9 +27,5 @@ class TTextBuffer {
  private:
   std::string FText;
 };
-
-// Raises EFCreateError "Cannot create file %s" unless the file at `path` could be created
-// or rewritten now. Leaves an existing file as it is and an absent one absent.
-void CheckCanWrite(const std::string& path);
 
 }  // namespace pravik::app

@@ -1,6 +1,7 @@
 #pragma once
 // What the update logic needs from the platform: the window's screen side (closing, the
-// delay timer, message boxes), control of the notifier process, and standard output.
+// delay timer, message boxes), control of the notifier process, standard output and the
+// administrator's log.
 // The Windows program implements them over Win32; the tests use doubles.
 
 #include <stdexcept>
@@ -33,6 +34,15 @@ class INotifierControl {
   virtual void TerminateWindowOwner(const std::string& title) = 0;
   // Starts the program file without waiting for it; failures pass silently.
   virtual void StartProgram(const std::string& path, int showCommand) = 0;
+};
+
+// The administrator's log: one line per event, for finding out afterwards what a run did
+// and why. Writing never fails visibly and never changes what the program does.
+class IUpdateLog {
+ public:
+  virtual ~IUpdateLog() = default;
+  // Records one event; the text is code page 949 and may hold line breaks.
+  virtual void Write(const std::string& text) = 0;
 };
 
 // "I/O error %d": a write to an output that the process does not have.

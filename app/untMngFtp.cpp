@@ -1,10 +1,14 @@
 #include "app/untMngFtp.h"
 
+#include <chrono>
+#include <cstdio>
 #include <exception>
 #include <utility>
 
 #include "app/AppTexts.h"
+#include "app/ErrorDescription.h"
 #include "app/ErrorDisplay.h"
+#include "app/FileRewrite.h"
 #include "db/ServerVersion.h"
 #include "db/untPublicLib.h"
 #include "ftp/IdFileSystem.h"
@@ -26,22 +30,70 @@ class TBusyScope {
   bool& Flag;
 };
 
+// What each row of the decision does, as the log tells it.
+constexpr const char* kRowMeaning[] = {
+    "",
+    "no notifier program: download now, start the notifier",
+    "no local version: download now, start the notifier",
+    "versions equal, notifier running: restart the notifier",
+    "versions equal, notifier not running: start the notifier",
+    "versions differ, notifier running: stop the notifier, download in 2000 ms",
+    "versions differ, notifier not running: download now, start the notifier",
+};
+
+using TClock = std::chrono::steady_clock;
+
+long long MillisecondsSince(TClock::time_point began) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - began).count();
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// A reply as "230 Login successful." with its text lines joined by blanks.
+std::string ReplyText(const TIdRFCReply& reply) {
+  std::string text = std::to_string(reply.NumericCode);
+  for (const std::string& line : reply.Text) text += " " + line;
+  return text;
+}
+
+// "1234567 bytes in 0.52 s (2318.4 KiB/s)".
+std::string TransferFigures(std::int64_t bytes, long long milliseconds) {
+  char figures[96];
+  const double seconds = static_cast<double>(milliseconds) / 1000.0;
+  const double rate = milliseconds > 0 ? static_cast<double>(bytes) / 1024.0 / seconds : 0.0;
+  std::snprintf(figures, sizeof figures, "%lld bytes in %.2f s (%.1f KiB/s)", static_cast<long long>(bytes), seconds,
+                rate);
+  return figures;
+}
+
 }  // namespace
 
 std::string CodeLookupStatement(const std::string& codeGroup, const std::string& code) {
   return "Select CODETEXT From MCODEBASE Where CODEID = '" + codeGroup + "'  and CODE = '" + code + "'  ";
 }
 
-TfrmMngFtp::TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStandardOutput& output,
+int DecisionRow(bool programPresent, const std::string& localVersion, const std::string& serverVersion,
+                bool running) {
+  if (!programPresent) return 1;
+  if (localVersion == kNoLocalVersion) return 2;
+  if (localVersion == serverVersion) return running ? 3 : 4;
+  return running ? 5 : 6;
+}
+
+TfrmMngFtp::TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStandardOutput& output, IUpdateLog& log,
                        TUpdatePaths paths)
     : qryTmp(ADOConnectionMAIN, VersionStatement()),
       Window(window),
       Notifier(notifier),
       Output(output),
+      Log(log),
       Paths(std::move(paths)) {
   IdFTP1.MaxLineAction = TIdMaxLineAction::maException;
   IdFTP1.ProxySettings().ProxyType = TIdFtpProxyType::fpcmNone;
   IdFTP1.ProxySettings().Port = 0;
+  // The transfer's progress, for the log: how far a broken transfer got.
+  IdFTP1.OnWorkBegin = [this](TIdComponent*, TWorkMode, std::int32_t) { FBytesReceived = 0; };
+  IdFTP1.OnWork = [this](TIdComponent*, TWorkMode, std::int32_t count) { FBytesReceived = count; };
 }
 
 void TfrmMngFtp::FormCreate() {
@@ -57,7 +109,7 @@ void TfrmMngFtp::FormShow() {
   try {
     btnOKClick();
   } catch (const std::exception& error) {
-    ShowErrorBox(error.what());
+    ShowErrorBox(error);
   }
 }
 
@@ -69,22 +121,35 @@ void TfrmMngFtp::Timer1Tick() {
   try {
     Timer1Timer();
   } catch (const std::exception& error) {
-    ShowErrorBox(error.what());
+    ShowErrorBox(error);
   }
 }
 
-void TfrmMngFtp::ShowErrorBox(const std::string& message) {
-  Window.ShowMessageBox(ErrorBoxText(message), ProgramTitle(Window.ProgramFile()), kBoxStopIcon);
+void TfrmMngFtp::ShowErrorBox(const std::exception& error) {
+  Log.Write("Error " + DescribeError(error));
+  ShowBox(ErrorBoxText(error.what()), ProgramTitle(Window.ProgramFile()), kBoxStopIcon);
+}
+
+void TfrmMngFtp::ShowBox(const std::string& text, const std::string& caption, unsigned flags) {
+  Log.Write("Box " + Quoted(caption) + " shown: " + text);
+  Window.ShowMessageBox(text, caption, flags);
+  Log.Write("Box " + Quoted(caption) + " answered");
 }
 
 void TfrmMngFtp::btnOKClick() {
   const bool running = IsNotifierRunning();
+  Log.Write(std::string("Notifier ") + (running ? "running" : "not running") + " (mutex " + Quoted(kNotifierMutex) +
+            ")");
   const std::string serverVersion = ReadServerVersion(qryTmp);
+  Log.Write("Server version " + Quoted(serverVersion));
   std::string localVersion = kNoLocalVersion;
   mmLoadTxt.Clear();
   if (FileExists(Paths.VersionFileToRead)) {
     mmLoadTxt.LoadFromFile(Paths.VersionFileToRead);
     localVersion = mmLoadTxt.FirstLine();
+    Log.Write("Local version " + Quoted(localVersion) + " (first line of " + Paths.VersionFileToRead + ")");
+  } else {
+    Log.Write("Local version N: no version file " + Paths.VersionFileToRead);
   }
   mmLoadTxt.ReplaceFirstLine(serverVersion);
   // The file records the server version only once that version is installed: a download
@@ -92,49 +157,81 @@ void TfrmMngFtp::btnOKClick() {
   // before anything is decided.
   CheckCanWrite(Paths.VersionFileToWrite);
 
-  if (!FileExists(Paths.NotifierToProbe) || localVersion == kNoLocalVersion) {
-    DownloadAndStart();
-  } else if (localVersion == serverVersion) {
-    SaveVersionFile();
-    if (running) btnKillProClick();
-    StartNotifier();
-    Window.RequestClose();
-  } else if (running) {
-    btnKillProClick();
-    SetTimer(true);
-  } else {
-    DownloadAndStart();
+  const bool programPresent = FileExists(Paths.NotifierToProbe);
+  const int row = DecisionRow(programPresent, localVersion, serverVersion, running);
+  Log.Write("Decision: row " + std::to_string(row) + ", " + kRowMeaning[row] + " (notifier program " +
+            Paths.NotifierToProbe + (programPresent ? " present)" : " missing)"));
+  switch (row) {
+    case 3:
+    case 4:
+      SaveVersionFile();
+      if (running) btnKillProClick();
+      StartNotifier();
+      Window.RequestClose();
+      break;
+    case 5:
+      btnKillProClick();
+      SetTimer(true);
+      break;
+    default:
+      DownloadAndStart();
+      break;
   }
 }
 
 void TfrmMngFtp::DownloadAndStart() {
-  if (DownLoadFile()) SaveVersionFile();
+  if (DownLoadFile()) RecordInstalledVersion();
   StartNotifier();
   Window.RequestClose();
 }
 
-void TfrmMngFtp::SaveVersionFile() { mmLoadTxt.SaveToFile(Paths.VersionFileToWrite); }
+void TfrmMngFtp::SaveVersionFile() {
+  mmLoadTxt.SaveToFile(Paths.VersionFileToWrite);
+  Log.Write("Version file " + Paths.VersionFileToWrite + " written, first line " + Quoted(mmLoadTxt.FirstLine()));
+}
+
+void TfrmMngFtp::RecordInstalledVersion() {
+  try {
+    SaveVersionFile();
+  } catch (const std::exception& error) {
+    Log.Write("The new notifier program is in place, but its version could not be recorded; the next start "
+              "downloads it again");
+    ShowErrorBox(error);
+  }
+}
 
 bool TfrmMngFtp::IsNotifierRunning() { return Notifier.MutexExists(kNotifierMutex); }
 
-void TfrmMngFtp::btnKillProClick() { Notifier.TerminateWindowOwner(kNotifierWindowTitle); }
+void TfrmMngFtp::btnKillProClick() {
+  Log.Write("Stopping the notifier: the owner of the window " + Quoted(kNotifierWindowTitle));
+  Notifier.TerminateWindowOwner(kNotifierWindowTitle);
+}
 
-void TfrmMngFtp::StartNotifier() { Notifier.StartProgram(Paths.Notifier, kNotifierShowCommand); }
+void TfrmMngFtp::StartNotifier() {
+  Log.Write("Starting the notifier " + Paths.Notifier);
+  Notifier.StartProgram(Paths.Notifier, kNotifierShowCommand);
+}
 
-std::string TfrmMngFtp::LookUp(const std::string& code) {
+std::string TfrmMngFtp::LookUp(const std::string& code, const std::string& setting, bool secret) {
   std::string value;
   GetSqlValue(CodeLookupStatement(sFtpCodeID, code), qryTmp, value);
+  const std::string shown = !secret ? Quoted(value) : value.empty() ? "empty" : "given (not recorded)";
+  Log.Write("Setting " + setting + " (code " + sFtpCodeID + "/" + code + "): " + shown);
   return value;
 }
 
 bool TfrmMngFtp::DownLoadFile() {
-  IdFTP1.Host = LookUp(sFtpHostCode);
-  IdFTP1.Username = LookUp(sFtpUserCode);
-  IdFTP1.Password = LookUp(sFtpPassCode);
+  IdFTP1.Host = LookUp(sFtpHostCode, "FTP host");
+  IdFTP1.Username = LookUp(sFtpUserCode, "FTP user");
+  IdFTP1.Password = LookUp(sFtpPassCode, "FTP password", true);
   IdFTP1.Passive = false;
+  Log.Write("FTP connect to " + IdFTP1.Host + ":" + std::to_string(IdFTP1.Port) + " as " + Quoted(IdFTP1.Username));
+  const TClock::time_point connecting = TClock::now();
   try {
     IdFTP1.ConnectToServer(true, TimeLimitDefault);
   } catch (const std::exception& error) {
+    Log.Write("FTP connect failed after " + std::to_string(MillisecondsSince(connecting)) + " ms: " +
+              DescribeError(error));
     // The connect's own error is the one worth showing; the line goes where there is a
     // standard output to take it.
     try {
@@ -143,15 +240,29 @@ bool TfrmMngFtp::DownLoadFile() {
     }
     throw;
   }
-  IdFTP1.ChangeDirectory(LookUp(sFtpDirCode));
+  Log.Write("FTP connected and logged in after " + std::to_string(MillisecondsSince(connecting)) +
+            " ms: " + ReplyText(IdFTP1.LoginReply) + "; system " + Quoted(IdFTP1.SystemDescription));
+  const std::string directory = LookUp(sFtpDirCode, "FTP directory");
+  IdFTP1.ChangeDirectory(directory);
+  Log.Write("FTP directory " + Quoted(directory) + ": " + ReplyText(IdFTP1.LastReply));
+
+  Log.Write(std::string("Retrieving ") + kNotifierRemoteName + " in " + (IdFTP1.Passive ? "passive" : "active") +
+            " binary mode into " + Paths.Notifier);
+  const TClock::time_point retrieving = TClock::now();
+  FBytesReceived = 0;
   bool retrieved = true;
   try {
     IdFTP1.RetrieveFile(kNotifierRemoteName, Paths.Notifier, true, false);
     // An abort returns without error and leaves the old program: nothing new to record.
     retrieved = !IdFTP1.TransferAborted();
-  } catch (const std::exception&) {
+    const std::string figures = TransferFigures(FBytesReceived, MillisecondsSince(retrieving));
+    Log.Write(retrieved ? "Retrieved " + figures + "; " + Paths.Notifier + " replaced"
+                        : "Retrieval aborted after " + figures + "; " + Paths.Notifier + " kept");
+  } catch (const std::exception& error) {
     retrieved = false;
-    Window.ShowMessageBox(kRetrievalFailedText, kRetrievalFailedCaption, kBoxStopIcon);
+    Log.Write("Retrieval failed after " + TransferFigures(FBytesReceived, MillisecondsSince(retrieving)) + "; " +
+              Paths.Notifier + " kept: " + DescribeError(error));
+    ShowBox(kRetrievalFailedText, kRetrievalFailedCaption, kBoxStopIcon);
     Window.RequestClose();
   }
   IdFTP1.CloseConnection();
@@ -159,7 +270,8 @@ bool TfrmMngFtp::DownLoadFile() {
 }
 
 void TfrmMngFtp::Timer1Timer() {
-  if (DownLoadFile()) SaveVersionFile();
+  Log.Write("Delayed download");
+  if (DownLoadFile()) RecordInstalledVersion();
   StartNotifier();
   SetTimer(false);
   Window.RequestClose();

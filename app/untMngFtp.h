@@ -3,6 +3,8 @@
 // notifier control and the download. Its screen side, the notifier's process and standard
 // output come through the platform interfaces, so the whole decision runs anywhere.
 
+#include <cstdint>
+#include <exception>
 #include <string>
 
 #include "app/TextBuffer.h"
@@ -20,13 +22,15 @@ struct TUpdatePaths {
   std::string VersionFileToWrite = "C:\\Pravik\\Version.txt";
   std::string NotifierToProbe = "c:\\Pravik\\PravikNW.exe";
   std::string Notifier = "C:\\Pravik\\PravikNW.exe";
+  std::string Log = "C:\\Pravik\\PravikFtp.log";
 };
 
 class TfrmMngFtp {
  public:
   // Creates the window's objects: the database connection (not connected), the query
   // with the version statement, the FTP client with its stored settings, the timer off.
-  TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStandardOutput& output,
+  // Every step, error and box is recorded in `log`.
+  TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStandardOutput& output, IUpdateLog& log,
              TUpdatePaths paths = {});
   TfrmMngFtp(const TfrmMngFtp&) = delete;
   TfrmMngFtp& operator=(const TfrmMngFtp&) = delete;
@@ -44,12 +48,13 @@ class TfrmMngFtp {
   void StartNotifier();
   // Looks the FTP settings up, connects, changes directory and retrieves the notifier.
   // A failed retrieval is shown in its own box and asks the window to close; the result
-  // says whether the new program file is in place.
+  // says whether the new program file is in place (not after a failure or an abort).
   bool DownLoadFile();
   void Timer1Timer();
 
-  // The error box: the message by the "." rule, the program title, a stop sign.
-  void ShowErrorBox(const std::string& message);
+  // The error box: the message by the "." rule, the program title, a stop sign; the
+  // error's class, codes and message go to the log first.
+  void ShowErrorBox(const std::exception& error);
   bool TimerEnabled() const { return FTimerEnabled; }
 
   TADOConnection ADOConnectionMAIN;
@@ -63,19 +68,32 @@ class TfrmMngFtp {
   std::string sFtpDirCode;
 
  private:
-  std::string LookUp(const std::string& code);
+  // The setting under `code`; `setting` names it in the log, which never holds a secret's value.
+  std::string LookUp(const std::string& code, const std::string& setting, bool secret = false);
   void SetTimer(bool enabled);
   // Download now, record the version when the file came, start the notifier, close.
   void DownloadAndStart();
   void SaveVersionFile();
+  // After a new program file is in place: a version file that cannot be written now is
+  // shown and logged, and the run goes on to start the notifier (the next start downloads
+  // again).
+  void RecordInstalledVersion();
+  void ShowBox(const std::string& text, const std::string& caption, unsigned flags);
 
   IUpdateWindow& Window;
   INotifierControl& Notifier;
   IStandardOutput& Output;
+  IUpdateLog& Log;
   const TUpdatePaths Paths;
+  // Bytes of the running retrieval so far, from the client's progress reports.
+  std::int64_t FBytesReceived = 0;
   bool FTimerEnabled = false;
   bool FBusy = false;
 };
+
+// The row of the update decision that applies, 1 to 6, from the top of the table down.
+int DecisionRow(bool programPresent, const std::string& localVersion, const std::string& serverVersion,
+                bool running);
 
 // The statement that reads one FTP setting of the code table.
 std::string CodeLookupStatement(const std::string& codeGroup, const std::string& code);

@@ -27,11 +27,11 @@ function(pravik_find_gtest)
   endif()
 endfunction()
 
-# pravik_add_test(NAME SOURCES... [LIBS ...] [LABELS ...])
+# pravik_add_test(NAME SOURCES... [LIBS ...] [LABELS ...] [ENVIRONMENT VAR=VALUE])
 # One test program; natively each of its cases is its own ctest test, under Wine the
 # program is one test (discovery would have to start Wine at build time).
 function(pravik_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
   pravik_find_gtest()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
@@ -39,10 +39,13 @@ function(pravik_add_test name)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine LABELS "windows;${T_LABELS}"
                                             TIMEOUT 600)
+    if(T_ENVIRONMENT)
+      set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT ${T_ENVIRONMENT})
+    endif()
   else()
     include(GoogleTest)
     # One label: discovery writes a list value out unquoted, which would split it.
-    gtest_discover_tests(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 120
+    gtest_discover_tests(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 120 ENVIRONMENT "${T_ENVIRONMENT}"
                          DISCOVERY_TIMEOUT 30)
   endif()
 endfunction()

@@ -17,8 +17,9 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
 
 namespace {
 
-// The message of the first diagnostic record, or empty text when there is none.
-std::string FirstDiagnosticMessage(const OdbcHandle& handle) {
+// The first diagnostic record: its message, state and native error number; an empty
+// message when there is none.
+EDatabaseError FirstDiagnostic(const OdbcHandle& handle) {
   std::u16string message(512, u'\0');
   for (;;) {
     SQLWCHAR state[6] = {};
@@ -27,14 +28,19 @@ std::string FirstDiagnosticMessage(const OdbcHandle& handle) {
     const SQLRETURN result = ::SQLGetDiagRecW(
         handle.Type(), handle.Get(), 1, state, &nativeError,
         reinterpret_cast<SQLWCHAR*>(message.data()), static_cast<SQLSMALLINT>(message.size()), &length);
-    if (!SQL_SUCCEEDED(result) || length < 0) return {};
+    if (!SQL_SUCCEEDED(result) || length < 0) return EDatabaseError("");
     // A longer text is cut and reported with its full length; ask again with room for it.
     if (static_cast<std::size_t>(length) >= message.size()) {
       message.assign(static_cast<std::size_t>(length) + 1, u'\0');
       continue;
     }
     message.resize(static_cast<std::size_t>(length));
-    return Cp949FromUtf16(message);
+    std::u16string stateText;
+    for (const SQLWCHAR c : state) {
+      if (c == 0) break;
+      stateText += static_cast<char16_t>(c);
+    }
+    return EDatabaseError(Cp949FromUtf16(message), Cp949FromUtf16(stateText), static_cast<long>(nativeError));
   }
 }
 
@@ -80,9 +86,9 @@ OdbcHandle OdbcHandle::NewChild(short type) const {
 
 void CheckOdbcResult(short result, const OdbcHandle& handle) {
   if (SQL_SUCCEEDED(result)) return;
-  std::string message = result == SQL_INVALID_HANDLE ? std::string() : FirstDiagnosticMessage(handle);
-  if (message.empty()) message = rs::DriverGaveNoDiagnostic;
-  throw EDatabaseError(message);
+  EDatabaseError error = result == SQL_INVALID_HANDLE ? EDatabaseError("") : FirstDiagnostic(handle);
+  if (error.Message().empty()) throw EDatabaseError(rs::DriverGaveNoDiagnostic);
+  throw error;
 }
 
 }  // namespace pravik::odbc

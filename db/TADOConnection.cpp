@@ -8,10 +8,15 @@ namespace pravik {
 
 namespace {
 
+// The limits of the original access layer: ODBC's own defaults wait for ever on a server
+// that takes the connection and never answers.
+constexpr SQLULEN kLoginTimeoutSeconds = 15;
+constexpr SQLULEN kQueryTimeoutSeconds = 30;
+constexpr SQLULEN kPacketSize = 4096;
+
 // The login of the central database, in the SQL Server driver's keywords. Three of the
-// database's connection properties have no ODBC keyword and are left out: Persist Security
-// Info, Packet Size (its 4096 is the driver's default anyway) and the tagging of columns with
-// their collation.
+// database's connection properties have no keyword: Persist Security Info and the tagging of
+// columns with their collation are left out, Packet Size is set on the handle.
 std::string BuildConnectionString(const std::string& serverHost) {
   return "Driver={SQL Server};Server=" + serverHost +
          ";Database=PravikALL;UID=pravik;PWD=73quenda18;WSID=" + WorkstationName() +
@@ -33,6 +38,12 @@ TADOConnection::~TADOConnection() {
 
 void TADOConnection::Open() {
   if (connected_) return;
+  // Before connecting, where the driver takes them. A driver without one of these options
+  // refuses it and works on with its own default, so a refusal is no reason to stop.
+  ::SQLSetConnectAttrW(connection_.Get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds),
+                       SQL_IS_UINTEGER);
+  ::SQLSetConnectAttrW(connection_.Get(), SQL_ATTR_PACKET_SIZE, reinterpret_cast<SQLPOINTER>(kPacketSize),
+                       SQL_IS_UINTEGER);
   std::u16string text = Utf16FromCp949(connectionString_);
   // No window handle and SQL_DRIVER_NOPROMPT: a missing or refused login is an error, never
   // a dialog on an unattended workstation.
@@ -46,7 +57,10 @@ void TADOConnection::Open() {
 
 odbc::OdbcHandle TADOConnection::NewStatement() {
   Open();
-  return connection_.NewStatement();
+  odbc::OdbcHandle statement = connection_.NewStatement();
+  ::SQLSetStmtAttrW(statement.Get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(kQueryTimeoutSeconds),
+                    SQL_IS_UINTEGER);
+  return statement;
 }
 
 }  // namespace pravik

@@ -20,13 +20,15 @@ class TADOConnection {
   TADOConnection(const TADOConnection&) = delete;
   TADOConnection& operator=(const TADOConnection&) = delete;
 
-  // Connects with ConnectionString(), never prompting; nothing when already connected.
-  // Raises EDatabaseError with the driver's text; the next call tries again.
+  // Connects with ConnectionString(), never prompting, giving up after 15 s of login and
+  // asking for packets of 4096 bytes; nothing when already connected. Raises EDatabaseError
+  // with the driver's text; the next call tries again.
   void Open();
   bool Connected() const { return connected_; }
   // The fixed login to the central database, code page 949 text.
   const std::string& ConnectionString() const { return connectionString_; }
-  // A statement handle on the connection, which is opened first; raises EDatabaseError.
+  // A statement handle on the connection, which is opened first, whose statements give up
+  // after 30 s; raises EDatabaseError.
   odbc::OdbcHandle NewStatement();
 
  private:

@@ -65,16 +65,16 @@ void TIdFTP::RetrieveFile(const std::string& remoteName, const std::string& loca
   if (FileExists(localPath)) {
     try {
       TIdFileStream check(localPath, TIdFileStream::TOpenMode::fmOpenReadWrite);
-    } catch (const EStreamError&) {
-      throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}));
+    } catch (const EStreamError& error) {
+      throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}), error.SystemErrorCode);
     }
   }
   const std::string temporary = TemporaryPathFor(localPath);
   std::unique_ptr<TIdFileStream> file;
   try {
     file = std::make_unique<TIdFileStream>(temporary, TIdFileStream::TOpenMode::fmCreate);
-  } catch (const EStreamError&) {
-    throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}));
+  } catch (const EStreamError& error) {
+    throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}), error.SystemErrorCode);
   }
   try {
     RetrieveToStream(remoteName, *file, effectiveResume);

@@ -28,9 +28,12 @@ struct TIdUninitializedAllocator : std::allocator<T> {
 };
 using TIdBytes = std::vector<char, TIdUninitializedAllocator<char>>;
 
+// SystemErrorCode is the system's number for the cause (GetLastError, errno), 0 if unknown.
 class EStreamError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EStreamError(const std::string& message, std::int32_t systemErrorCode = 0)
+      : std::runtime_error(message), SystemErrorCode(systemErrorCode) {}
+  std::int32_t SystemErrorCode;
 };
 // "Cannot create file %s" / "Cannot open file %s" with the path.
 class EFCreateError : public EStreamError {

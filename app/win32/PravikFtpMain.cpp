@@ -5,10 +5,11 @@
 #include <exception>
 #include <memory>
 #include <string>
-#include <typeinfo>
 
 #include "app/AppTexts.h"
+#include "app/ErrorDescription.h"
 #include "app/ErrorDisplay.h"
+#include "app/FileLog.h"
 #include "app/untMngFtp.h"
 #include "app/win32/Win32NotifierControl.h"
 #include "app/win32/Win32StandardOutput.h"
@@ -19,34 +20,36 @@ namespace {
 
 using namespace pravik::app;
 
-// The error's class as the program names it, from the compiler's type name: GCC's
-// mangled "N6pravik14EIdSocketErrorE" or MSVC's "class pravik::EIdSocketError".
-std::string ClassNameOf(const std::exception& error) {
-  std::string name = typeid(error).name();
-  for (const char* prefix : {"class ", "struct "}) {
-    if (name.rfind(prefix, 0) == 0) name = name.substr(std::char_traits<char>::length(prefix));
-  }
-  if (const std::size_t colons = name.rfind("::"); colons != std::string::npos) return name.substr(colons + 2);
-  std::size_t at = name.size() > 0 && name[0] == 'N' ? 1 : 0;
-  std::string last = name;
-  while (at < name.size() && name[at] >= '0' && name[at] <= '9') {
-    std::size_t length = 0;
-    while (at < name.size() && name[at] >= '0' && name[at] <= '9') length = length * 10 + (name[at++] - '0');
-    last = name.substr(at, length);
-    at += length;
-  }
-  return last;
+std::string ProgramFile() {
+  wchar_t path[MAX_PATH * 4];
+  const DWORD length = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+  return pravik::CP949FromWide(std::wstring_view(path, length));
+}
+
+// The file version of the program's version resource, "1.0.0.0", for the log.
+std::string ProgramVersion() {
+  const std::wstring path = pravik::WideFromCP949(ProgramFile());
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  std::string data(size, '\0');
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (size == 0 || !::GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
+      !::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed)
+    return "unknown (no version resource)";
+  return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
 // A start-up that failed: the box without owner, then exit code 1. A C++ error carries
 // no address of where it arose; the text names the start-up routine's place instead.
-int ReportStartupError(const std::exception& error, const void* where) {
-  wchar_t path[MAX_PATH * 4];
-  const DWORD length = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-  const std::string module = FileNameOf(pravik::CP949FromWide(std::wstring_view(path, length)));
+int ReportStartupError(const std::exception& error, const void* where, IUpdateLog& log) {
+  const std::string module = FileNameOf(ProgramFile());
   const auto base = reinterpret_cast<std::uintptr_t>(::GetModuleHandleW(nullptr));
   const std::string text =
       ApplicationErrorText(ClassNameOf(error), module, reinterpret_cast<std::uintptr_t>(where) - base, error.what());
+  log.Write("Start-up error " + DescribeError(error));
+  log.Write(std::string("Box \"") + kApplicationErrorCaption + "\" shown: " + text);
   ::MessageBoxW(nullptr, pravik::WideFromCP949(text).c_str(), pravik::WideFromCP949(kApplicationErrorCaption).c_str(),
                 kBoxTaskModal | kBoxStopIcon);
   return 1;
@@ -57,21 +60,22 @@ struct TProgram {
   TWin32NotifierControl Notifier;
   TWin32StandardOutput Output;
   TfrmMngFtp Form;
-  explicit TProgram(HINSTANCE instance) : Window(instance), Form(Window, Notifier, Output) {}
+  TProgram(HINSTANCE instance, IUpdateLog& log) : Window(instance), Form(Window, Notifier, Output, log) {}
 };
 
-int Run(HINSTANCE instance, int showCommand) {
+int Run(HINSTANCE instance, int showCommand, IUpdateLog& log) {
   std::unique_ptr<TProgram> program;
   try {
-    program = std::make_unique<TProgram>(instance);
+    program = std::make_unique<TProgram>(instance, log);
     program->Form.FormCreate();
   } catch (const std::exception& error) {
-    return ReportStartupError(error, reinterpret_cast<const void*>(&Run));
+    return ReportStartupError(error, reinterpret_cast<const void*>(&Run), log);
   }
   TfrmMngFtp& form = program->Form;
   program->Window.OnTimer = [&form] { form.Timer1Tick(); };
   program->Window.Show(showCommand, [&form] { form.FormShow(); });
   program->Window.RunMessageLoop();
+  if (form.TimerEnabled()) log.Write("Window closed while the delayed download waited; the notifier stays stopped");
   // The window and all it owns go first; the socket stack is released after them.
   program.reset();
   return 0;
@@ -85,5 +89,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   startup.cb = sizeof startup;
   ::GetStartupInfoW(&startup);
   const int showCommand = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWNORMAL;
-  return Run(instance, showCommand);
+  TFileLog log(TUpdatePaths{}.Log);
+  log.Write("Start: " + ProgramFile() + ", version " + ProgramVersion() + ", show command " +
+            std::to_string(showCommand));
+  const int exitCode = Run(instance, showCommand, log);
+  log.Write("End, exit code " + std::to_string(exitCode));
+  return exitCode;
 }

@@ -24,8 +24,9 @@ TIdFileStream::TIdFileStream(const std::string& path, TOpenMode mode) : File(std
   }
   File->Fd = ::open(path.c_str(), flags, 0666);
   if (File->Fd < 0) {
-    if (mode == TOpenMode::fmCreate) throw EFCreateError(FormatText(rs::CannotCreateFile, {path}));
-    throw EFOpenError(FormatText(rs::CannotOpenFile, {path}));
+    const std::int32_t cause = errno;
+    if (mode == TOpenMode::fmCreate) throw EFCreateError(FormatText(rs::CannotCreateFile, {path}), cause);
+    throw EFOpenError(FormatText(rs::CannotOpenFile, {path}), cause);
   }
 }
 
@@ -47,7 +48,7 @@ void TIdFileStream::Write(const void* bytes, std::int32_t count) {
   while (count > 0) {
     const ssize_t n = ::write(File->Fd, next, static_cast<std::size_t>(count));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw EStreamError(rs::StreamWriteError);
+    if (n <= 0) throw EStreamError(rs::StreamWriteError, errno);
     next += n;
     count -= static_cast<std::int32_t>(n);
   }
@@ -58,12 +59,13 @@ std::int32_t TIdFileStream::Read(void* bytes, std::int32_t count) {
   do {
     n = ::read(File->Fd, bytes, static_cast<std::size_t>(count));
   } while (n < 0 && errno == EINTR);
-  if (n < 0) throw EStreamError(rs::StreamReadError);
+  if (n < 0) throw EStreamError(rs::StreamReadError, errno);
   return static_cast<std::int32_t>(n);
 }
 
 void TIdFileStream::Truncate() {
-  if (::ftruncate(File->Fd, static_cast<off_t>(Position())) != 0) throw EStreamError(rs::StreamWriteError);
+  if (::ftruncate(File->Fd, static_cast<off_t>(Position())) != 0)
+    throw EStreamError(rs::StreamWriteError, errno);
 }
 
 }  // namespace pravik

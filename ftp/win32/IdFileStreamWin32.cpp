@@ -29,8 +29,9 @@ TIdFileStream::TIdFileStream(const std::string& path, TOpenMode mode) : File(std
   File->File = ::CreateFileW(WideFromCP949(path).c_str(), access, share, nullptr, disposition,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (File->File == INVALID_HANDLE_VALUE) {
-    if (mode == TOpenMode::fmCreate) throw EFCreateError(FormatText(rs::CannotCreateFile, {path}));
-    throw EFOpenError(FormatText(rs::CannotOpenFile, {path}));
+    const std::int32_t cause = static_cast<std::int32_t>(::GetLastError());
+    if (mode == TOpenMode::fmCreate) throw EFCreateError(FormatText(rs::CannotCreateFile, {path}), cause);
+    throw EFOpenError(FormatText(rs::CannotOpenFile, {path}), cause);
   }
 }
 
@@ -59,7 +60,7 @@ void TIdFileStream::Write(const void* bytes, std::int32_t count) {
   while (count > 0) {
     DWORD written = 0;
     if (!::WriteFile(File->File, next, static_cast<DWORD>(count), &written, nullptr) || written == 0)
-      throw EStreamError(rs::StreamWriteError);
+      throw EStreamError(rs::StreamWriteError, static_cast<std::int32_t>(::GetLastError()));
     next += written;
     count -= static_cast<std::int32_t>(written);
   }
@@ -68,12 +69,13 @@ void TIdFileStream::Write(const void* bytes, std::int32_t count) {
 std::int32_t TIdFileStream::Read(void* bytes, std::int32_t count) {
   DWORD read = 0;
   if (!::ReadFile(File->File, bytes, static_cast<DWORD>(count), &read, nullptr))
-    throw EStreamError(rs::StreamReadError);
+    throw EStreamError(rs::StreamReadError, static_cast<std::int32_t>(::GetLastError()));
   return static_cast<std::int32_t>(read);
 }
 
 void TIdFileStream::Truncate() {
-  if (!::SetEndOfFile(File->File)) throw EStreamError(rs::StreamWriteError);
+  if (!::SetEndOfFile(File->File))
+    throw EStreamError(rs::StreamWriteError, static_cast<std::int32_t>(::GetLastError()));
 }
 
 }  // namespace pravik

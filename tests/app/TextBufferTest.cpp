@@ -7,9 +7,11 @@
 #include <iterator>
 #include <string>
 
+#include "app/FileRewrite.h"
 #include "app/TextBuffer.h"
 #include "ftp/IdStream.h"
 #include "tests/support/ErrorMessage.h"
+#include "tests/support/TestPlatform.h"
 
 namespace pravik::app {
 namespace {
@@ -83,6 +85,35 @@ TEST_F(TextBufferTest, TheWriteCheckChangesNothing) {
   Write("0407\r\nrest");
   CheckCanWrite(Path);
   EXPECT_EQ(Read(), "0407\r\nrest");
+}
+
+// Another program reads the version file: when it allows writes, the check and the write
+// both go through; when it does not, both refuse. A check that passed and a write that then
+// failed would leave a new notifier installed with the old version recorded.
+TEST_F(TextBufferTest, TheWriteCheckAgreesWithTheWriteWhileAnotherProgramReads) {
+  for (const bool allowWrites : {true, false}) {
+    SCOPED_TRACE(allowWrites ? "reader allows writes" : "reader allows no writes");
+    Write("0407\r\nrest");
+    const bool writable = allowWrites || !test::OpenFilesAreLocked();
+    {
+      const test::TFileHeldForReading reader(Path, allowWrites);
+      bool checked = true, written = true;
+      try {
+        CheckCanWrite(Path);
+      } catch (const EFCreateError&) {
+        checked = false;
+      }
+      Buffer.SetText("0408\r\nrest");
+      try {
+        Buffer.SaveToFile(Path);
+      } catch (const EFCreateError&) {
+        written = false;
+      }
+      EXPECT_EQ(checked, writable);
+      EXPECT_EQ(written, writable);
+    }
+    EXPECT_EQ(Read(), writable ? "0408\r\nrest" : "0407\r\nrest");
+  }
 }
 
 }  // namespace

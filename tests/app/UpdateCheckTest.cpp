@@ -79,6 +79,19 @@ class FakeOutput : public IStandardOutput {
   Log& Events;
 };
 
+// The log as lines, for the tests that read what it says.
+class RecordingLog : public IUpdateLog {
+ public:
+  void Write(const std::string& text) override { Lines.push_back(text); }
+  // Every line, one after the other, for searching.
+  std::string All() const {
+    std::string all;
+    for (const std::string& line : Lines) all += line + "\n";
+    return all;
+  }
+  std::vector<std::string> Lines;
+};
+
 std::string Quoted(const std::optional<std::string>& text) { return text ? "'" + *text + "'" : "NULL"; }
 
 class UpdateCheckTest : public ::testing::Test {
@@ -109,6 +122,11 @@ class UpdateCheckTest : public ::testing::Test {
     Form.reset();
     std::filesystem::remove_all(Folder);
   }
+  // Whatever a run did, its log holds neither password nor the database login.
+  void TearDown() override {
+    for (const char* secret : {kFtpPassword, "73quenda18", "PWD="})
+      EXPECT_EQ(UpdateLog.All().find(secret), std::string::npos) << secret << " in the log:\n" << UpdateLog.All();
+  }
 
   // Public for the failure table, whose rows arrange their own database and output.
  public:
@@ -134,7 +152,7 @@ class UpdateCheckTest : public ::testing::Test {
     Notifier.Running = running;
   }
   void Run() {
-    Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, Paths);
+    Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Paths);
     Form->FormCreate();
     Form->FormShow();
   }
@@ -171,6 +189,7 @@ class UpdateCheckTest : public ::testing::Test {
   Log Events;
   FakeWindow Window{Events};
   FakeNotifier Notifier{Events};
+  RecordingLog UpdateLog;
   std::unique_ptr<TfrmMngFtp> Form;
 
  public:
@@ -245,6 +264,37 @@ TEST_F(UpdateCheckTest, DelayedDownloadRunsAtTheTickAndRecordsTheVersionAfterIt)
   EXPECT_THAT(FilesInFolder(), ElementsAre("PravikNW.exe", "Version.txt"));
 }
 
+// From the log alone: what was found, what was decided, and each step of the download.
+TEST_F(UpdateCheckTest, TheLogTellsTheWholeDelayedUpdate) {
+  Database("0408", ServerHost());
+  Workstation("0407\nnote\n", true, true);
+  Run();
+  Form->Timer1Tick();
+  const std::string host = ServerHost();
+  const std::string expected[] = {
+      "Notifier running (mutex \"PravikNW.exe\")",
+      "Server version \"0408\"",
+      "Local version \"0407\" (first line of " + Paths.VersionFileToRead + ")",
+      "Decision: row 5, versions differ, notifier running: stop the notifier, download in 2000 ms (notifier program " +
+          Paths.NotifierToProbe + " present)",
+      "Stopping the notifier: the owner of the window \"PravikNW\"",
+      "Delayed download",
+      "Setting FTP host (code 760/001): \"" + host + "\"",
+      "Setting FTP user (code 760/002): \"pravik\"",
+      "Setting FTP password (code 760/003): given (not recorded)",
+      "FTP connect to " + host + ":21 as \"pravik\"",
+      "FTP connected and logged in after ",
+      "Setting FTP directory (code 760/999): \"/pravik\"",
+      "FTP directory \"/pravik\": 250 ",
+      "Retrieving PravikNW.exe in active binary mode into " + Paths.Notifier,
+      "Retrieved " + std::to_string(std::string(kNewProgram).size()) + " bytes in ",
+      "Version file " + Paths.VersionFileToWrite + " written, first line \"0408\"",
+      "Starting the notifier " + Paths.Notifier,
+  };
+  ASSERT_EQ(UpdateLog.Lines.size(), std::size(expected)) << UpdateLog.All();
+  for (std::size_t i = 0; i < std::size(expected); ++i) EXPECT_EQ(UpdateLog.Lines[i].rfind(expected[i], 0), 0u) << UpdateLog.Lines[i];
+}
+
 TEST_F(UpdateCheckTest, EmptyServerVersionEmptiesTheFirstLineAndThenCountsAsEqual) {
   Database(std::nullopt, ServerHost());
   Workstation("0407\r\nnote", true, false);
@@ -312,7 +362,7 @@ TEST_F(UpdateCheckTest, FailedDelayedRetrievalStillStartsTheNotifier) {
 TEST_F(UpdateCheckTest, AbortedRetrievalRecordsNoVersion) {
   Database("0408", ServerHost());
   Workstation("0407", true, false);
-  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, Paths);
+  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Paths);
   Form->IdFTP1.OnWork = [this](TIdComponent*, TWorkMode, std::int64_t) { Form->IdFTP1.AbortTransfer(); };
   Form->FormCreate();
   Form->FormShow();
@@ -322,11 +372,49 @@ TEST_F(UpdateCheckTest, AbortedRetrievalRecordsNoVersion) {
   EXPECT_THAT(FilesInFolder(), ElementsAre("PravikNW.exe", "Version.txt"));
 }
 
+// The version file turns unwritable while the new program arrives (here it becomes a folder):
+// the new notifier is in place, so it is started all the same, and the failure is shown.
+class VersionFileLostTest : public UpdateCheckTest {
+ protected:
+  void LoseTheVersionFileDuringTheTransfer() {
+    Form->IdFTP1.OnWork = [this](TIdComponent*, TWorkMode, std::int64_t) {
+      std::filesystem::remove(Paths.VersionFileToWrite);
+      std::filesystem::create_directory(Paths.VersionFileToWrite);
+    };
+  }
+  std::string CannotCreateBox() const { return ErrorBox("Cannot create file " + Paths.VersionFileToWrite + "."); }
+};
+
+TEST_F(VersionFileLostTest, ImmediateDownloadStillStartsTheNotifier) {
+  Database("0408", ServerHost());
+  Workstation("0407", true, false);
+  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Paths);
+  LoseTheVersionFileDuringTheTransfer();
+  Form->FormCreate();
+  Form->FormShow();
+  EXPECT_EQ(Events, Log({"probe PravikNW.exe", CannotCreateBox(), "start PravikNW.exe 5", "close"}));
+  EXPECT_EQ(Program(), kNewProgram);
+  EXPECT_THAT(UpdateLog.Lines, ::testing::Contains(::testing::StartsWith("The new notifier program is in place")));
+}
+
+TEST_F(VersionFileLostTest, DelayedDownloadStillStartsTheNotifierAndStops) {
+  Database("0408", ServerHost());
+  Workstation("0407", true, true);
+  Run();
+  LoseTheVersionFileDuringTheTransfer();
+  Events.clear();
+  Form->Timer1Tick();
+  EXPECT_EQ(Events, Log({CannotCreateBox(), "start PravikNW.exe 5", "timer off", "close"}));
+  EXPECT_EQ(Program(), kNewProgram);
+  EXPECT_FALSE(Form->TimerEnabled());
+}
+
 struct FailureCase {
   const char* Name;
   std::function<void(UpdateCheckTest&)> Arrange;
   std::string Box;  // the text of the error box, or empty for the retrieval failure box
   Log After;        // what follows the box
+  std::string LogSays;  // the log's line that names the cause
   friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.Name; }
 };
 
@@ -350,18 +438,21 @@ TEST_P(UpdateFailureTest, KeepsTheOldProgramAndVersion) {
   EXPECT_EQ(Program(), kOldProgram);
   EXPECT_EQ(VersionFile(), "0407");
   EXPECT_THAT(FilesInFolder(), ElementsAre("PravikNW.exe", "Version.txt"));
+  EXPECT_THAT(UpdateLog.Lines, ::testing::Contains(::testing::HasSubstr(c.LogSays))) << UpdateLog.All();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, UpdateFailureTest,
     ::testing::Values(
         FailureCase{"QueryFails", [](UpdateCheckTest&) { test::CreateCentralDatabase({"Drop Table MVERCHKMESSAGECLIENT"}); },
-                    "[SQLite]no such table: MVERCHKMESSAGECLIENT (1)", {}},
+                    "[SQLite]no such table: MVERCHKMESSAGECLIENT (1)", {},
+                    "Error EDatabaseError (SQLSTATE HY000, native error 1): [SQLite]no such table"},
         FailureCase{"NullHost", [](UpdateCheckTest& t) { t.Database("0408", std::nullopt); },
-                    "Invalid variant type conversion.", {}},
+                    "Invalid variant type conversion.", {}, "Error EVariantError: Invalid variant type conversion"},
         FailureCase{"ConnectRefused",
                     [](UpdateCheckTest& t) { t.Database("0408", UpdateCheckTest::DeadHost()); },
-                    "Socket Error # 10061\r\nConnection refused.", {}},
+                    "Socket Error # 10061\r\nConnection refused.", {},
+                    " ms: EIdSocketError (Winsock error 10061): Socket Error # 10061\r\nConnection refused."},
         FailureCase{"ConnectRefusedWithStandardOutput",
                     [](UpdateCheckTest& t) {
                       t.Database("0408", UpdateCheckTest::DeadHost());
@@ -369,23 +460,26 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "-",
                     {"stdout Socket Error # 10061\r\nConnection refused.",
-                     UpdateCheckTest::ErrorBox("Socket Error # 10061\r\nConnection refused.")}},
+                     UpdateCheckTest::ErrorBox("Socket Error # 10061\r\nConnection refused.")},
+                    " ms: EIdSocketError (Winsock error 10061): "},
         FailureCase{"LoginRefused",
                     [](UpdateCheckTest& t) {
                       t.Database("0408", UpdateCheckTest::ServerHost(), "/pravik",
                                                                   "intruder");
                     },
-                    "Authentication failed.\r\n", {}},
+                    "Authentication failed.\r\n", {}, " ms: EIdProtocolReplyError (reply 530): Authentication failed."},
         FailureCase{"DirectoryRefused",
                     [](UpdateCheckTest& t) {
                       t.Database("0408", UpdateCheckTest::ServerHost(), "/nowhere");
                     },
-                    "No such file or directory.\r\n", {}},
+                    "No such file or directory.\r\n", {},
+                    "Error EIdProtocolReplyError (reply 550): No such file or directory."},
         FailureCase{"FileMissingOnTheServer",
                     [](UpdateCheckTest& t) {
                       t.Database("0408", UpdateCheckTest::ServerHost(), "/empty");
                     },
-                    "", {"close", "start PravikNW.exe 5", "close"}}),
+                    "", {"close", "start PravikNW.exe 5", "close"},
+                    "kept: EIdProtocolReplyError (reply 550): "}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.Name); });
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // A loopback TCP port that nothing listens on while the object lives: the port is held bound
 // without listening, so no other program can take it and a connect to it is refused at once.
+// Listening silently, it stands in for a server that takes connections and never answers.
 
 #include <cstdint>
 
@@ -15,6 +16,9 @@ class ClosedLoopbackPort {
   ClosedLoopbackPort& operator=(const ClosedLoopbackPort&) = delete;
 
   int Port() const { return port_; }
+  // Listens from now on without ever accepting: the system completes each connection,
+  // takes what the peer sends and nobody answers.
+  void ListenSilently();
 
  private:
   std::uintptr_t socket_ = 0;

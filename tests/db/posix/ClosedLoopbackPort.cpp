@@ -25,6 +25,10 @@ ClosedLoopbackPort::ClosedLoopbackPort() {
   port_ = ntohs(address.sin_port);
 }
 
+void ClosedLoopbackPort::ListenSilently() {
+  if (::listen(static_cast<int>(socket_), 16) != 0) throw std::runtime_error("listen on 127.0.0.1 failed");
+}
+
 ClosedLoopbackPort::~ClosedLoopbackPort() { ::close(static_cast<int>(socket_)); }
 
 }  // namespace pravik::test

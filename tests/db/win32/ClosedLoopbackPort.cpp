@@ -21,6 +21,7 @@ class Winsock {
     Resolve(bind, "bind");
     Resolve(getsockname, "getsockname");
     Resolve(closesocket, "closesocket");
+    Resolve(listen, "listen");
     WSADATA data;
     if (startup(MAKEWORD(2, 2), &data) != 0) throw std::runtime_error("WSAStartup failed");
   }
@@ -37,6 +38,7 @@ class Winsock {
   int(WSAAPI* bind)(SOCKET, const sockaddr*, int) = nullptr;
   int(WSAAPI* getsockname)(SOCKET, sockaddr*, int*) = nullptr;
   int(WSAAPI* closesocket)(SOCKET) = nullptr;
+  int(WSAAPI* listen)(SOCKET, int) = nullptr;
 
  private:
   template <typename Function>
@@ -74,6 +76,10 @@ ClosedLoopbackPort::ClosedLoopbackPort() {
   // sin_port is in network byte order.
   const auto* port = reinterpret_cast<const unsigned char*>(&address.sin_port);
   port_ = port[0] << 8 | port[1];
+}
+
+void ClosedLoopbackPort::ListenSilently() {
+  if (Sockets().listen(static_cast<SOCKET>(socket_), 16) != 0) throw std::runtime_error("listen on 127.0.0.1 failed");
 }
 
 ClosedLoopbackPort::~ClosedLoopbackPort() { Sockets().closesocket(static_cast<SOCKET>(socket_)); }
