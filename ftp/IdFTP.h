@@ -20,6 +20,17 @@ enum class TIdFTPTransferType { ftASCII = 0, ftBinary = 1 };
 
 using TIdFtpAfterGet = std::function<void(TIdComponent* ASender, TIdStream& VStream)>;
 
+// Looks at a file that a retrieval brought before it replaces the old one: each piece as
+// it arrives, then the whole once the server has confirmed the transfer.
+class TIdRetrievalCheck {
+ public:
+  virtual ~TIdRetrievalCheck() = default;
+  virtual void Consume(const void* bytes, std::int32_t count) = 0;
+  // Raises to refuse the file at `receivedPath` (`byteCount` bytes), which then replaces
+  // nothing and is removed.
+  virtual void Verify(const std::string& receivedPath, std::int64_t byteCount) = 0;
+};
+
 class TIdFTP : public TIdTCPClient {
  public:
   // Port 21; the waits for a silent server are bounded by ReadTimeout, 60 s here.
@@ -50,6 +61,10 @@ class TIdFTP : public TIdTCPClient {
   // A replaced file changes only once the server has accepted the whole transfer;
   // until then, and after any failure or our own abort, the old file stays as it was.
   // "Cannot create file %s" before any command when the file is in use or a folder.
+  // With VerifySize, a replacing retrieval first asks the file's SIZE, and a byte count
+  // that differs from the size the server gave (by SIZE or in its "(<n> bytes)" reply to
+  // the retrieval command) raises EIdFTPSizeMismatch; then RetrievalCheck, when set,
+  // verifies the file. Either refuses before the replace.
   void RetrieveFile(const std::string& remoteName, const std::string& localPath, bool mayOverwrite,
                     bool resume);
   // Retrieves into `destination` at its position, then fires OnAfterGet.
@@ -57,6 +72,9 @@ class TIdFTP : public TIdTCPClient {
   // Whether the server takes restart offsets ("REST 1" answered 350); asked once for the
   // life of the client.
   bool ProbeResume();
+  // "SIZE <fileName>": the size from a 213 reply with a decimal number, -1 for any other
+  // answer (a server without SIZE, a refusal). Connection errors pass on.
+  std::int64_t Size(const std::string& fileName);
   // Sends ABOR and drops the data connection; the running transfer reads the replies.
   virtual void AbortTransfer();
   virtual void DropDataConnection();
@@ -66,6 +84,10 @@ class TIdFTP : public TIdTCPClient {
   bool TransferAborted() const { return FTransferAborted; }
 
   bool Passive = false;
+  bool VerifySize = false;
+  TIdRetrievalCheck* RetrievalCheck = nullptr;
+  // The size the reply to the last retrieval command announced as "(<n> bytes)", else -1.
+  std::int64_t AnnouncedSize = -1;
   std::int32_t DataPort = 0;
   std::int32_t DataPortMin = 0;
   std::int32_t DataPortMax = 0;
@@ -99,6 +121,10 @@ class TIdFTP : public TIdTCPClient {
   bool AbortSent = false;
   bool FTransferAborted = false;
 };
+
+// The number of a "(<n> bytes)" in a reply line, as servers announce a transfer's size;
+// -1 when there is none.
+std::int64_t AnnouncedByteCount(const std::string& replyLine);
 
 // The address and port of a PASV reply's first text line: the six numbers between its
 // parentheses, or after its last blank. EConvertError "'%s' is not a valid integer value"

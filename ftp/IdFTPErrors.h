@@ -11,6 +11,9 @@ namespace pravik {
 PRAVIK_DECLARE_EXCEPTION(EIdFTPFileAlreadyExists, EIdException);
 // The server did not open the data connection within the client's time limit.
 PRAVIK_DECLARE_EXCEPTION(EIdAcceptTimeout, EIdException);
+// A transfer that brought another number of bytes than the server gave as the file's size:
+// "Size check: the server gave %s bytes, %s arrived."
+PRAVIK_DECLARE_EXCEPTION(EIdFTPSizeMismatch, EIdException);
 
 // A text that is not what a conversion needs: "'%s' is not a valid integer value",
 // "Cannot assign a %s to a %s".

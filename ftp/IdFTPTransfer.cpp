@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "ftp/IdConnectionErrors.h"
 #include "ftp/IdFTPErrors.h"
@@ -32,6 +33,30 @@ constexpr std::int16_t kRestartAccepted = 350;
 
 // Where a replacing download collects the file until the server has accepted it.
 std::string TemporaryPathFor(const std::string& path) { return path + ".download"; }
+
+constexpr std::int16_t kFileStatus = 213;
+
+// The temporary file of a replacing retrieval, showing each piece to the retrieval's check
+// on its way and counting the bytes.
+class TCheckedStream : public TIdStream {
+ public:
+  TCheckedStream(TIdStream& file, TIdRetrievalCheck* check) : File(file), Check(check) {}
+  std::int64_t Size() override { return File.Size(); }
+  std::int64_t Position() override { return File.Position(); }
+  void Seek(std::int64_t position) override { File.Seek(position); }
+  void Write(const void* bytes, std::int32_t count) override {
+    File.Write(bytes, count);
+    if (Check) Check->Consume(bytes, count);
+    Written += count;
+  }
+  std::int32_t Read(void* bytes, std::int32_t count) override { return File.Read(bytes, count); }
+  void Truncate() override { File.Truncate(); }
+  std::int64_t Written = 0;
+
+ private:
+  TIdStream& File;
+  TIdRetrievalCheck* Check;
+};
 
 std::int32_t ParseInteger(const std::string& text) {
   std::int64_t value = 0;
@@ -77,13 +102,21 @@ void TIdFTP::RetrieveFile(const std::string& remoteName, const std::string& loca
     throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}), error.SystemErrorCode);
   }
   try {
-    RetrieveToStream(remoteName, *file, effectiveResume);
+    const std::int64_t givenSize = VerifySize ? Size(remoteName) : -1;
+    TCheckedStream checked(*file, RetrievalCheck);
+    RetrieveToStream(remoteName, checked, effectiveResume);
     file.reset();
     // An aborted transfer ends without error, but what arrived is not the file.
     if (TransferAborted()) {
       DeleteFileIfExists(temporary);
       return;
     }
+    // A server may end a broken transfer with a plain 226: the count tells.
+    const std::int64_t knownSize = givenSize >= 0 ? givenSize : AnnouncedSize;
+    if (VerifySize && knownSize >= 0 && knownSize != checked.Written)
+      throw EIdFTPSizeMismatch(
+          FormatText(rs::SizeMismatch, {std::to_string(knownSize), std::to_string(checked.Written)}));
+    if (RetrievalCheck) RetrievalCheck->Verify(temporary, checked.Written);
     if (!ReplaceFileWith(localPath, temporary)) throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}));
   } catch (...) {
     file.reset();
@@ -96,6 +129,22 @@ void TIdFTP::RetrieveToStream(const std::string& remoteName, TIdStream& destinat
   const bool effectiveResume = resume && ProbeResume();
   RunDataTransfer("RETR " + remoteName, destination, effectiveResume);
   AfterRetrieve(destination);
+}
+
+std::int64_t TIdFTP::Size(const std::string& fileName) {
+  std::int64_t size = -1;
+  if (SendCommand("SIZE " + fileName) != kFileStatus || LastReply.Text.empty()) return -1;
+  return TryDecimalToInt64(TrimControlAndBlanks(LastReply.Text.front()), size) ? size : -1;
+}
+
+std::int64_t AnnouncedByteCount(const std::string& replyLine) {
+  // "150 Opening BINARY mode data connection for PravikNW.exe (45056 bytes)."
+  const std::size_t end = replyLine.rfind(" bytes)");
+  if (end == std::string::npos) return -1;
+  const std::size_t open = replyLine.rfind('(', end);
+  std::int64_t count = -1;
+  if (open == std::string::npos) return -1;
+  return TryDecimalToInt64(std::string_view(replyLine).substr(open + 1, end - open - 1), count) ? count : -1;
 }
 
 bool TIdFTP::ProbeResume() {
@@ -145,6 +194,7 @@ void TIdFTP::SendRestart(TIdStream& stream) {
 void TIdFTP::RunDataTransfer(const std::string& command, TIdStream& stream, bool resume) {
   // Before the data port is announced: a refused name must leave nothing half begun.
   CheckCommandText(command);
+  AnnouncedSize = -1;
   ReportStatus(TIdStatus::statusFtpTransfer, {rs::StartingTransfer});
   AbortSent = false;
   FTransferAborted = false;
@@ -182,6 +232,7 @@ void TIdFTP::RunActiveTransfer(const std::string& command, TIdStream& stream, bo
   AnnounceDataPort(*listener->Binding());
   if (resume) SendRestart(stream);
   SendCommand(command, kTransferStarting);
+  AnnouncedSize = LastReply.Text.empty() ? -1 : AnnouncedByteCount(LastReply.Text.front());
   if (listener->AcceptPeer()) listener->ReadUntilClosed(stream);
 }
 
@@ -211,6 +262,7 @@ void TIdFTP::RunPassiveTransfer(const std::string& command, TIdStream& stream, b
     if (resume) SendRestart(stream);
     WriteTextLine(command);
     ReadReply(kTransferStarting);
+    AnnouncedSize = LastReply.Text.empty() ? -1 : AnnouncedByteCount(LastReply.Text.front());
     client->ReadUntilClosed(stream);
   } catch (...) {
     client->CloseConnection();

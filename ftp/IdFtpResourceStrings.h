@@ -15,6 +15,7 @@ inline constexpr char StreamWriteError[] = "Stream write error";
 inline constexpr char StreamReadError[] = "Stream read error";
 inline constexpr char FileAlreadyExists[] = "Destination file already exists.";
 inline constexpr char CommandNotSupported[] = "Command not supported.";
+inline constexpr char SizeMismatch[] = "Size check: the server gave %s bytes, %s arrived.";
 inline constexpr char AcceptTimeout[] = "Timed out waiting for the server's data connection.";
 inline constexpr char InvalidInteger[] = "'%s' is not a valid integer value";
 inline constexpr char AssignError[] = "Cannot assign a %s to a %s";

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -376,6 +378,116 @@ TEST_F(FtpRetrieveTest, RemoteNameWithALineBreakIsRefusedBeforeAnyCommand) {
             "Command contains CR, LF or NUL.");
   EXPECT_TRUE(CommandsAfterLogin().empty());
   ExpectOldProgramUntouched();
+}
+
+// The size check: the server's word on the file's size, by SIZE or in its reply to RETR,
+// against the bytes that came. A server that knows no SIZE leaves the size unknown.
+struct SizeCase {
+  const char* Name;
+  const char* SizeReply;
+  const char* RetrReply;
+  std::string Delivered;
+  const char* Refusal;  // the size error's message, or empty when the file is taken
+  friend void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class FtpSizeCheckTest : public FtpRetrieveTest, public ::testing::WithParamInterface<SizeCase> {};
+
+TEST_P(FtpSizeCheckTest, ComparesTheBytesWithTheGivenSize) {
+  const SizeCase& c = GetParam();
+  ScriptLogin(Server)
+      .WaitForLines()
+      .Send(c.SizeReply)
+      .WaitForLines()
+      .Send("200 PORT command successful\r\n")
+      .WaitForLines()
+      .Send(c.RetrReply);
+  DeliverToAnnouncedPort(Server, c.Delivered);
+  Server.Send("226 Transfer complete\r\n");
+  Ftp.VerifySize = true;
+  Connect();
+  if (*c.Refusal) {
+    EXPECT_EQ(MessageOf<EIdFTPSizeMismatch>([&] { Retrieve(); }), c.Refusal);
+    ExpectOldProgramUntouched();
+  } else {
+    Retrieve();
+    EXPECT_EQ(ReadFile(Target), c.Delivered);
+  }
+  EXPECT_EQ(CommandsAfterLogin().front(), "SIZE PravikNW.exe");
+}
+
+const std::string kWhole = kNewProgram;
+const std::string kHalf = kWhole.substr(0, kWhole.size() / 2);
+const std::string kWholeSize = std::to_string(kWhole.size());
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, FtpSizeCheckTest,
+    ::testing::Values(
+        SizeCase{"SizeMatches", "213 32\r\n", "150 Opening\r\n", kWhole, ""},
+        SizeCase{"HalfThenCompletion", "213 32\r\n", "150 Opening\r\n", kHalf,
+                 "Size check: the server gave 32 bytes, 16 arrived."},
+        SizeCase{"MoreThanGiven", "213 20\r\n", "150 Opening\r\n", kWhole,
+                 "Size check: the server gave 20 bytes, 32 arrived."},
+        SizeCase{"SizeRefused", "500 Unknown command\r\n", "150 Opening\r\n", kHalf, ""},
+        SizeCase{"SizeNotANumber", "213 $20\r\n", "150 Opening\r\n", kHalf, ""},
+        SizeCase{"AnnouncedInTheReply", "550 Could not get file size.\r\n",
+                 "150 Opening BINARY mode data connection for PravikNW.exe (32 bytes).\r\n", kHalf,
+                 "Size check: the server gave 32 bytes, 16 arrived."},
+        SizeCase{"SizeBeforeAnnounced", "213 16\r\n", "150 Opening data connection (32 bytes).\r\n", kHalf, ""},
+        SizeCase{"EmptyFile", "213 0\r\n", "150 Opening\r\n", "", ""}),
+    [](const ::testing::TestParamInfo<SizeCase>& info) { return std::string(info.param.Name); });
+
+TEST(AnnouncedByteCountTest, ReadsTheNumberBeforeBytes) {
+  EXPECT_EQ(AnnouncedByteCount("Opening BINARY mode data connection for PravikNW.exe (45056 bytes)."), 45056);
+  EXPECT_EQ(AnnouncedByteCount("Opening data connection for a (1).exe (0 bytes)"), 0);
+  EXPECT_EQ(AnnouncedByteCount("File status okay; about to open data connection."), -1);
+  EXPECT_EQ(AnnouncedByteCount("Opening (0x10 bytes)"), -1);
+  EXPECT_EQ(AnnouncedByteCount("Opening (-1 bytes)"), -1);
+}
+
+// A check of the caller's sees every byte in order and can refuse the whole.
+class RecordingCheck : public TIdRetrievalCheck {
+ public:
+  void Consume(const void* bytes, std::int32_t count) override { Seen.append(static_cast<const char*>(bytes), count); }
+  void Verify(const std::string& receivedPath, std::int64_t byteCount) override {
+    std::ifstream file(receivedPath, std::ios::binary);
+    VerifiedContent.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    VerifiedCount = byteCount;
+    if (Refuse) throw EIdException("refused by the check");
+  }
+  std::string Seen, VerifiedContent;
+  std::int64_t VerifiedCount = -1;
+  bool Refuse = false;
+};
+
+TEST_F(FtpRetrieveTest, TheCallersCheckSeesTheDataAndCanRefuseIt) {
+  for (const bool refuse : {true, false}) {
+    SCOPED_TRACE(refuse ? "refused" : "taken");
+    ScriptedPeer server;
+    ScriptLogin(server).WaitForLines().Send("200 PORT ok\r\n").WaitForLines().Send("150 Here it comes\r\n");
+    DeliverToAnnouncedPort(server, kNewProgram);
+    server.Send("226 Transfer complete\r\n");
+    TIdFTP ftp;
+    ftp.Host = "127.0.0.1";
+    ftp.Port = server.Port();
+    ftp.ReadTimeout = 5000;
+    RecordingCheck check;
+    check.Refuse = refuse;
+    ftp.RetrievalCheck = &check;
+    server.Start();
+    ftp.ConnectToServer(true, TimeLimitDefault);
+    if (refuse) {
+      EXPECT_EQ(MessageOf<EIdException>([&] { ftp.RetrieveFile("PravikNW.exe", Target, true, false); }),
+                "refused by the check");
+      ExpectOldProgramUntouched();
+    } else {
+      ftp.RetrieveFile("PravikNW.exe", Target, true, false);
+      EXPECT_EQ(ReadFile(Target), kNewProgram);
+    }
+    EXPECT_EQ(check.Seen, kNewProgram);
+    EXPECT_EQ(check.VerifiedContent, kNewProgram);
+    EXPECT_EQ(check.VerifiedCount, static_cast<std::int64_t>(std::string(kNewProgram).size()));
+  }
 }
 
 struct PassiveCase {
