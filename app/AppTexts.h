@@ -39,6 +39,8 @@ inline constexpr char kFtpHostCode[] = "001";
 inline constexpr char kFtpUserCode[] = "002";
 inline constexpr char kFtpPassCode[] = "003";
 inline constexpr char kFtpDirCode[] = "999";
+// The SHA-256 of the notifier program, published with it; optional.
+inline constexpr char kFtpHashCode[] = "998";
 
 inline constexpr unsigned kDelayTimerInterval = 2000;
 // The local version of a workstation without version file.

@@ -45,6 +45,32 @@ class IUpdateLog {
   virtual void Write(const std::string& text) = 0;
 };
 
+// What the system says of a program file's Authenticode signature.
+struct TSignature {
+  enum class TState {
+    Unsigned,  // no signature at all
+    Broken,    // signed, but the signature does not match the file or cannot be read
+    Valid,     // signed, and the signature matches the file
+  };
+  TState State = TState::Unsigned;
+  // Whether the system trusts the signer's certificate chain (a valid signature only).
+  bool ChainTrusted = false;
+  // The signer's certificate: its SHA-1 thumbprint in upper-case hexadecimal and its
+  // subject name, code page 949.
+  std::string Thumbprint;
+  std::string Subject;
+  // The system's own word on it, for the log ("TRUST_E_NOSIGNATURE", "0x800B0109").
+  std::string Detail;
+};
+
+class ISignatureReader {
+ public:
+  virtual ~ISignatureReader() = default;
+  // Checks the file's signature without asking anybody and without revocation lookups
+  // (workstations may be offline).
+  virtual TSignature SignatureOf(const std::string& path) = 0;
+};
+
 // "I/O error %d": a write to an output that the process does not have.
 class EInOutError : public std::runtime_error {
  public:

@@ -9,8 +9,10 @@
 #include "app/ErrorDescription.h"
 #include "app/ErrorDisplay.h"
 #include "app/FileRewrite.h"
+#include "app/NotifierCheck.h"
 #include "db/ServerVersion.h"
 #include "db/untPublicLib.h"
+#include "ftp/IdFTPErrors.h"
 #include "ftp/IdFileSystem.h"
 #include "net/IdGlobal.h"
 
@@ -81,14 +83,17 @@ int DecisionRow(bool programPresent, const std::string& localVersion, const std:
 }
 
 TfrmMngFtp::TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStandardOutput& output, IUpdateLog& log,
-                       TUpdatePaths paths)
+                       ISignatureReader& signatures, TUpdatePaths paths)
     : qryTmp(ADOConnectionMAIN, VersionStatement()),
       Window(window),
       Notifier(notifier),
       Output(output),
       Log(log),
+      Signatures(signatures),
       Paths(std::move(paths)) {
   IdFTP1.MaxLineAction = TIdMaxLineAction::maException;
+  // A file that arrives shorter or longer than the server says is never installed.
+  IdFTP1.VerifySize = true;
   IdFTP1.ProxySettings().ProxyType = TIdFtpProxyType::fpcmNone;
   IdFTP1.ProxySettings().Port = 0;
   // The transfer's progress, for the log: how far a broken transfer got.
@@ -102,6 +107,7 @@ void TfrmMngFtp::FormCreate() {
   sFtpUserCode = kFtpUserCode;
   sFtpPassCode = kFtpPassCode;
   sFtpDirCode = kFtpDirCode;
+  sFtpHashCode = kFtpHashCode;
 }
 
 void TfrmMngFtp::FormShow() {
@@ -220,6 +226,15 @@ std::string TfrmMngFtp::LookUp(const std::string& code, const std::string& setti
   return value;
 }
 
+std::optional<std::string> TfrmMngFtp::LookUpOptional(const std::string& code, const std::string& setting) {
+  try {
+    return LookUp(code, setting);
+  } catch (const EVariantError&) {
+    Log.Write("Setting " + setting + " (code " + sFtpCodeID + "/" + code + "): NULL");
+    return std::nullopt;
+  }
+}
+
 bool TfrmMngFtp::DownLoadFile() {
   IdFTP1.Host = LookUp(sFtpHostCode, "FTP host");
   IdFTP1.Username = LookUp(sFtpUserCode, "FTP user");
@@ -246,6 +261,13 @@ bool TfrmMngFtp::DownLoadFile() {
   IdFTP1.ChangeDirectory(directory);
   Log.Write("FTP directory " + Quoted(directory) + ": " + ReplyText(IdFTP1.LastReply));
 
+  TNotifierCheck check(Signatures, Paths.Notifier, LookUpOptional(sFtpHashCode, "published SHA-256"));
+  struct TCheckScope {
+    TIdFTP& Client;
+    ~TCheckScope() { Client.RetrievalCheck = nullptr; }
+  } checking{IdFTP1};
+  IdFTP1.RetrievalCheck = &check;
+
   Log.Write(std::string("Retrieving ") + kNotifierRemoteName + " in " + (IdFTP1.Passive ? "passive" : "active") +
             " binary mode into " + Paths.Notifier);
   const TClock::time_point retrieving = TClock::now();
@@ -260,7 +282,9 @@ bool TfrmMngFtp::DownLoadFile() {
                         : "Retrieval aborted after " + figures + "; " + Paths.Notifier + " kept");
   } catch (const std::exception& error) {
     retrieved = false;
-    Log.Write("Retrieval failed after " + TransferFigures(FBytesReceived, MillisecondsSince(retrieving)) + "; " +
+    const bool refused = dynamic_cast<const EUpdateRefused*>(&error) || dynamic_cast<const EIdFTPSizeMismatch*>(&error);
+    Log.Write((refused ? "Downloaded file refused after " : "Retrieval failed after ") +
+              TransferFigures(FBytesReceived, MillisecondsSince(retrieving)) + "; " +
               Paths.Notifier + " kept: " + DescribeError(error));
     ShowBox(kRetrievalFailedText, kRetrievalFailedCaption, kBoxStopIcon);
     Window.RequestClose();

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "app/TextBuffer.h"
@@ -29,9 +30,10 @@ class TfrmMngFtp {
  public:
   // Creates the window's objects: the database connection (not connected), the query
   // with the version statement, the FTP client with its stored settings, the timer off.
-  // Every step, error and box is recorded in `log`.
+  // Every step, error and box is recorded in `log`; `signatures` judges the publisher of a
+  // downloaded notifier.
   TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStandardOutput& output, IUpdateLog& log,
-             TUpdatePaths paths = {});
+             ISignatureReader& signatures, TUpdatePaths paths = {});
   TfrmMngFtp(const TfrmMngFtp&) = delete;
   TfrmMngFtp& operator=(const TfrmMngFtp&) = delete;
 
@@ -46,9 +48,11 @@ class TfrmMngFtp {
   void btnKillProClick();
   bool IsNotifierRunning();
   void StartNotifier();
-  // Looks the FTP settings up, connects, changes directory and retrieves the notifier.
-  // A failed retrieval is shown in its own box and asks the window to close; the result
-  // says whether the new program file is in place (not after a failure or an abort).
+  // Looks the FTP settings up, connects, changes directory and retrieves the notifier,
+  // which replaces the installed one only once it has passed the size, Windows program,
+  // published hash and publisher checks. A failed or refused retrieval is shown in its
+  // own box and asks the window to close; the result says whether the new program file is
+  // in place (not after a failure, a refusal or an abort).
   bool DownLoadFile();
   void Timer1Timer();
 
@@ -66,10 +70,13 @@ class TfrmMngFtp {
   std::string sFtpUserCode;
   std::string sFtpPassCode;
   std::string sFtpDirCode;
+  std::string sFtpHashCode;
 
  private:
   // The setting under `code`; `setting` names it in the log, which never holds a secret's value.
   std::string LookUp(const std::string& code, const std::string& setting, bool secret = false);
+  // A setting that may be absent: nullopt for a NULL value.
+  std::optional<std::string> LookUpOptional(const std::string& code, const std::string& setting);
   void SetTimer(bool enabled);
   // Download now, record the version when the file came, start the notifier, close.
   void DownloadAndStart();
@@ -84,6 +91,7 @@ class TfrmMngFtp {
   INotifierControl& Notifier;
   IStandardOutput& Output;
   IUpdateLog& Log;
+  ISignatureReader& Signatures;
   const TUpdatePaths Paths;
   // Bytes of the running retrieval so far, from the client's progress reports.
   std::int64_t FBytesReceived = 0;

@@ -12,6 +12,7 @@
 #include "app/FileLog.h"
 #include "app/untMngFtp.h"
 #include "app/win32/Win32NotifierControl.h"
+#include "app/win32/Win32SignatureReader.h"
 #include "app/win32/Win32StandardOutput.h"
 #include "app/win32/Win32UpdateWindow.h"
 #include "net/win32/IdWin32Text.h"
@@ -59,8 +60,9 @@ struct TProgram {
   TWin32UpdateWindow Window;
   TWin32NotifierControl Notifier;
   TWin32StandardOutput Output;
+  TWin32SignatureReader Signatures;
   TfrmMngFtp Form;
-  TProgram(HINSTANCE instance, IUpdateLog& log) : Window(instance), Form(Window, Notifier, Output, log) {}
+  TProgram(HINSTANCE instance, IUpdateLog& log) : Window(instance), Form(Window, Notifier, Output, log, Signatures) {}
 };
 
 int Run(HINSTANCE instance, int showCommand, IUpdateLog& log) {

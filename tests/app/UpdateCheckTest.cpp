@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "app/AppTexts.h"
+#include "app/Sha256.h"
 #include "app/UpdateServices.h"
 #include "app/untMngFtp.h"
 #include "tests/app/FtpServerProcess.h"
+#include "tests/app/TestPrograms.h"
 #include "tests/db/TestDatabase.h"
 
 namespace pravik::app {
@@ -25,8 +27,8 @@ namespace {
 
 using ::testing::ElementsAre;
 
-constexpr char kOldProgram[] = "MZ notifier 0407";
-constexpr char kNewProgram[] = "MZ notifier 0408, as the server holds it";
+const std::string kOldProgram = test::WindowsProgram("notifier 0407");
+const std::string kNewProgram = test::WindowsProgram("notifier 0408, as the server holds it");
 constexpr char kFtpUser[] = "pravik";
 constexpr char kFtpPassword[] = "73pravik";
 
@@ -66,6 +68,14 @@ class FakeNotifier : public INotifierControl {
   Log& Events;
 };
 
+// Every program file unsigned, as the stand-ins of these tests are.
+class UnsignedPrograms : public ISignatureReader {
+ public:
+  TSignature SignatureOf(const std::string&) override {
+    return {TSignature::TState::Unsigned, false, "", "", "TRUST_E_NOSIGNATURE"};
+  }
+};
+
 class FakeOutput : public IStandardOutput {
  public:
   explicit FakeOutput(Log& log) : Events(log) {}
@@ -101,7 +111,10 @@ class UpdateCheckTest : public ::testing::Test {
     std::filesystem::remove_all(ServedFolder);
     std::filesystem::create_directories(ServedFolder / "pravik");
     std::filesystem::create_directories(ServedFolder / "empty");
+    std::filesystem::create_directories(ServedFolder / "html");
     std::ofstream(ServedFolder / "pravik" / "PravikNW.exe", std::ios::binary) << kNewProgram;
+    // What a misconfigured web server leaves under the program's name.
+    std::ofstream(ServedFolder / "html" / "PravikNW.exe", std::ios::binary) << "<html><body>Not Found</body></html>";
     Server = std::make_unique<test::FtpServerProcess>(test::OwnLoopbackAddress(21), kFtpUser, kFtpPassword,
                                                       ServedFolder.string());
   }
@@ -131,12 +144,16 @@ class UpdateCheckTest : public ::testing::Test {
   // Public for the failure table, whose rows arrange their own database and output.
  public:
   // The central database: the version and the four FTP settings; NULL where none given.
+  // The central database: the version and the four FTP settings; NULL where none given.
+  // `published` adds the row of the notifier's SHA-256 ("998"), NULL for nullopt.
   void Database(std::optional<std::string> version, std::optional<std::string> host, std::string directory = "/pravik",
-                std::optional<std::string> user = kFtpUser) {
+                std::optional<std::string> user = kFtpUser,
+                std::vector<std::optional<std::string>> published = {}) {
     std::vector<std::string> statements;
     statements.push_back("Insert Into MVERCHKMESSAGECLIENT Values (" + Quoted(version) + ")");
-    const std::pair<const char*, std::optional<std::string>> settings[] = {
+    std::vector<std::pair<const char*, std::optional<std::string>>> settings = {
         {kFtpHostCode, host}, {kFtpUserCode, user}, {kFtpPassCode, kFtpPassword}, {kFtpDirCode, directory}};
+    for (const std::optional<std::string>& digest : published) settings.emplace_back(kFtpHashCode, digest);
     for (const auto& [code, text] : settings)
       statements.push_back(std::string("Insert Into MCODEBASE Values ('760', '") + code + "', " + Quoted(text) + ")");
     test::CreateCentralDatabase(statements);
@@ -152,7 +169,7 @@ class UpdateCheckTest : public ::testing::Test {
     Notifier.Running = running;
   }
   void Run() {
-    Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Paths);
+    Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Signatures, Paths);
     Form->FormCreate();
     Form->FormShow();
   }
@@ -190,6 +207,7 @@ class UpdateCheckTest : public ::testing::Test {
   FakeWindow Window{Events};
   FakeNotifier Notifier{Events};
   RecordingLog UpdateLog;
+  UnsignedPrograms Signatures;
   std::unique_ptr<TfrmMngFtp> Form;
 
  public:
@@ -286,6 +304,7 @@ TEST_F(UpdateCheckTest, TheLogTellsTheWholeDelayedUpdate) {
       "FTP connected and logged in after ",
       "Setting FTP directory (code 760/999): \"/pravik\"",
       "FTP directory \"/pravik\": 250 ",
+      "Setting published SHA-256 (code 760/998): \"\"",
       "Retrieving PravikNW.exe in active binary mode into " + Paths.Notifier,
       "Retrieved " + std::to_string(std::string(kNewProgram).size()) + " bytes in ",
       "Version file " + Paths.VersionFileToWrite + " written, first line \"0408\"",
@@ -362,7 +381,7 @@ TEST_F(UpdateCheckTest, FailedDelayedRetrievalStillStartsTheNotifier) {
 TEST_F(UpdateCheckTest, AbortedRetrievalRecordsNoVersion) {
   Database("0408", ServerHost());
   Workstation("0407", true, false);
-  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Paths);
+  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Signatures, Paths);
   Form->IdFTP1.OnWork = [this](TIdComponent*, TWorkMode, std::int64_t) { Form->IdFTP1.AbortTransfer(); };
   Form->FormCreate();
   Form->FormShow();
@@ -388,7 +407,7 @@ class VersionFileLostTest : public UpdateCheckTest {
 TEST_F(VersionFileLostTest, ImmediateDownloadStillStartsTheNotifier) {
   Database("0408", ServerHost());
   Workstation("0407", true, false);
-  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Paths);
+  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Signatures, Paths);
   LoseTheVersionFileDuringTheTransfer();
   Form->FormCreate();
   Form->FormShow();
@@ -408,6 +427,64 @@ TEST_F(VersionFileLostTest, DelayedDownloadStillStartsTheNotifierAndStops) {
   EXPECT_EQ(Program(), kNewProgram);
   EXPECT_FALSE(Form->TimerEnabled());
 }
+
+// What the code table publishes as the notifier's SHA-256, and what becomes of the download.
+struct PublishedHashCase {
+  const char* Name;
+  std::vector<std::optional<std::string>> Row;  // none: no row; nullopt: NULL
+  std::string Directory;
+  const char* Refusal;  // the log's reason, or empty when the new notifier is installed
+  friend void PrintTo(const PublishedHashCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+std::string Sha256Of(const std::string& bytes) {
+  TSha256 hash;
+  hash.Update(bytes.data(), bytes.size());
+  return hash.HexDigest();
+}
+
+std::string UpperCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+class DownloadCheckTest : public UpdateCheckTest, public ::testing::WithParamInterface<PublishedHashCase> {};
+
+// A refused file is a failed retrieval: its box, the notifier started, nothing replaced and
+// no new version recorded, and the log names the check.
+TEST_P(DownloadCheckTest, InstallsOnlyWhatPassesTheChecks) {
+  const PublishedHashCase& c = GetParam();
+  Database("0408", ServerHost(), c.Directory, kFtpUser, c.Row);
+  Workstation("0407", true, false);
+  Run();
+  if (*c.Refusal) {
+    EXPECT_EQ(Events, Log({"probe PravikNW.exe", FailureBox(), "close", "start PravikNW.exe 5", "close"}));
+    EXPECT_EQ(Program(), kOldProgram);
+    EXPECT_EQ(VersionFile(), "0407");
+    EXPECT_THAT(UpdateLog.Lines, ::testing::Contains(::testing::AllOf(::testing::StartsWith("Downloaded file refused"),
+                                                                      ::testing::HasSubstr(c.Refusal))))
+        << UpdateLog.All();
+  } else {
+    EXPECT_EQ(Events, Log({"probe PravikNW.exe", "start PravikNW.exe 5", "close"}));
+    EXPECT_EQ(Program(), kNewProgram);
+    EXPECT_EQ(VersionFile(), "0408");
+  }
+  EXPECT_THAT(FilesInFolder(), ElementsAre("PravikNW.exe", "Version.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, DownloadCheckTest,
+    ::testing::Values(
+        PublishedHashCase{"NoRow", {}, "/pravik", ""},
+        PublishedHashCase{"NullText", {std::nullopt}, "/pravik", ""},
+        PublishedHashCase{"EmptyText", {std::string()}, "/pravik", ""},
+        PublishedHashCase{"MatchingInUpperCase", {"  " + UpperCase(Sha256Of(kNewProgram)) + " "}, "/pravik", ""},
+        PublishedHashCase{"Wrong", {Sha256Of(kOldProgram)}, "/pravik",
+                          "EUpdateRefused: Hash check: the published SHA-256 is "},
+        PublishedHashCase{"Malformed", {std::string("see the release notes")}, "/pravik",
+                          "is not 64 hexadecimal digits"},
+        PublishedHashCase{"HtmlPageServed", {}, "/html", "Windows program check: no MZ header (35 bytes)"}),
+    [](const ::testing::TestParamInfo<PublishedHashCase>& info) { return std::string(info.param.Name); });
 
 struct FailureCase {
   const char* Name;

@@ -164,6 +164,31 @@ else
   pass "$name"
 fi
 
+# A published SHA-256: the file is taken when its digest matches, refused (old file kept)
+# when not. Given in upper case to show that either case does.
+digest=$(sha256sum "$data/sub/f32769" | cut -d' ' -f1)
+for published in "${digest^^}" "$(printf '%064d' 0)"; do
+  name="active: --sha256 ${published:0:8}... $([ "$published" = "${digest^^}" ] && echo takes || echo refuses) the file"
+  dest=$work/get/hashed
+  echo "old contents" >"$dest"
+  cp "$dest" "$work/expected"
+  ftpget_run "$dest" --sha256 "$published" sub f32769 "$dest"
+  if [ "$published" = "${digest^^}" ]; then
+    if [ $rc != 0 ] || ! cmp -s "$dest" "$data/sub/f32769"; then
+      fail "$name" "exit $rc: $(tr '\n' ' ' <"$dest.err")"
+    else
+      pass "$name"
+    fi
+  elif [ $rc != 1 ] || ! grep -qF "Hash check: expected $published, received $digest" "$dest.err"; then
+    fail "$name" "exit $rc: $(tr '\n' ' ' <"$dest.err")"
+  elif ! cmp -s "$dest" "$work/expected" || ! no_leftover "$dest"; then
+    fail "$name" "old file changed or $dest.download left behind"
+  else
+    pass "$name"
+  fi
+  rm -f "$dest"
+done
+
 name="a wrong password is refused"
 dest=$work/get/refused
 password=wrong-$password ftpget_run "$dest" sub f1 "$dest"

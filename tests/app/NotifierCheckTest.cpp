@@ -1,0 +1,208 @@
+// The checks of a downloaded notifier: a Windows program, the published SHA-256, the
+// publisher; and the platform's SHA-256 itself.
+#include "app/NotifierCheck.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "app/PeImage.h"
+#include "app/Sha256.h"
+#include "tests/app/TestPrograms.h"
+#include "tests/support/ErrorMessage.h"
+
+namespace pravik::app {
+namespace {
+
+using test::TMachine;
+
+TEST(Sha256Test, KnownDigestsWholeAndInPieces) {
+  TSha256 empty;
+  EXPECT_EQ(empty.HexDigest(), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  TSha256 abc;
+  abc.Update("a", 1);
+  abc.Update("bc", 2);
+  EXPECT_EQ(abc.HexDigest(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+struct ImageCase {
+  const char* Name;
+  std::string Image;
+  const char* Fault;  // empty for a good program
+  friend void PrintTo(const ImageCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+std::string With(std::string image, void (*change)(std::string&)) {
+  change(image);
+  return image;
+}
+
+class PeImageTest : public ::testing::TestWithParam<ImageCase> {};
+
+TEST_P(PeImageTest, AcceptsOnlyWellFormedPrograms) {
+  const ImageCase& c = GetParam();
+  EXPECT_EQ(PeImageFault(c.Image, static_cast<std::int64_t>(c.Image.size())), c.Fault);
+}
+
+const std::string kProgram = test::WindowsProgram("notifier");
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, PeImageTest,
+    ::testing::Values(
+        ImageCase{"X64", kProgram, ""},
+        ImageCase{"X86", test::WindowsProgram("notifier", TMachine::X86), ""},
+        ImageCase{"Arm64", test::WindowsProgram("notifier", TMachine::Arm64), ""},
+        ImageCase{"Empty", "", "no MZ header"},
+        ImageCase{"HtmlPage", "<html><body>404 Not Found</body></html>\n", "no MZ header"},
+        ImageCase{"MzAlone", "MZ", "the MZ header is cut short"},
+        ImageCase{"TruncatedInTheSection", kProgram.substr(0, 0x300), "section 1 ends beyond the file"},
+        ImageCase{"TruncatedInTheHeaders", kProgram.substr(0, 0x90), "the PE header offset 0x80 lies beyond the file"},
+        ImageCase{"HeaderOffsetBeyondTheEnd",
+                  With(kProgram, [](std::string& i) { test::PutU32(i, 0x3C, 0x7FFFFFF0); }),
+                  "the PE header offset 0x7FFFFFF0 lies beyond the file"},
+        ImageCase{"NoSignature", With(kProgram, [](std::string& i) { i[test::kPeOffset] = 'N'; }), "no PE signature"},
+        ImageCase{"Itanium", test::WindowsProgram("notifier", TMachine::Ia64),
+                  "machine 0x200 is not x86, x64 or ARM64"},
+        ImageCase{"Dll",
+                  With(kProgram, [](std::string& i) { test::PutU16(i, test::kCharacteristicsAt, 0x2022); }),
+                  "a DLL, not a program"},
+        ImageCase{"NotExecutable",
+                  With(kProgram, [](std::string& i) { test::PutU16(i, test::kCharacteristicsAt, 0x0020); }),
+                  "not an executable image"},
+        ImageCase{"MagicOfAnotherMachine",
+                  With(kProgram, [](std::string& i) { test::PutU16(i, test::kMagicAt, 0x010B); }),
+                  "the optional header's magic 0x10B does not match machine 0x8664"},
+        ImageCase{"SectionBeyondTheEnd",
+                  With(kProgram,
+                       [](std::string& i) { test::PutU32(i, test::SectionTableAt(i) + 16, 0xFFFFFFF0); }),
+                  "section 1 ends beyond the file"}),
+    [](const ::testing::TestParamInfo<ImageCase>& info) { return std::string(info.param.Name); });
+
+TEST(PeImageTest, HeadersMustLieWithinTheBytesShown) {
+  // Only the first 0x100 bytes are at hand of a 0x400-byte file: the section table is not.
+  EXPECT_EQ(PeImageFault(std::string_view(kProgram).substr(0, 0x100), 0x400),
+            "the section table lies too far into the file");
+}
+
+TEST(PublishedSha256Test, ReadsTheCodeTablesText) {
+  const std::string lower = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+  const std::string upper = "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855";
+  EXPECT_EQ(PublishedSha256(std::nullopt), std::nullopt);
+  EXPECT_EQ(PublishedSha256(std::string()), std::nullopt);
+  EXPECT_EQ(PublishedSha256(std::string("   ")), std::nullopt);
+  EXPECT_EQ(PublishedSha256(lower), lower);
+  EXPECT_EQ(PublishedSha256("  " + upper + " \t"), lower);
+  for (const std::string& wrong : {lower.substr(1), lower + "0", "sha256:" + lower, lower.substr(0, 63) + "g"}) {
+    EXPECT_EQ(test::MessageOf<EUpdateRefused>([&] { PublishedSha256(wrong); }),
+              "Hash check: the published SHA-256 \"" + wrong + "\" is not 64 hexadecimal digits");
+  }
+}
+
+TSignature Unsigned() { return {TSignature::TState::Unsigned, false, "", "", "TRUST_E_NOSIGNATURE"}; }
+TSignature Broken() { return {TSignature::TState::Broken, false, "", "", "TRUST_E_BAD_DIGEST"}; }
+TSignature SignedBy(const char* thumbprint, const char* subject, bool trusted) {
+  return {TSignature::TState::Valid, trusted, thumbprint, subject, trusted ? "trusted" : "CERT_E_UNTRUSTEDROOT"};
+}
+
+struct PublisherCase {
+  const char* Name;
+  TSignature Installed, Received;
+  bool Accepted;
+  friend void PrintTo(const PublisherCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class PublisherRuleTest : public ::testing::TestWithParam<PublisherCase> {};
+
+TEST_P(PublisherRuleTest, ASignedNotifierIsReplacedOnlyByItsPublisher) {
+  const PublisherCase& c = GetParam();
+  EXPECT_EQ(PublisherFault(c.Installed, c.Received).empty(), c.Accepted) << PublisherFault(c.Installed, c.Received);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, PublisherRuleTest,
+    ::testing::Values(
+        PublisherCase{"UnsignedByUnsigned", Unsigned(), Unsigned(), true},
+        PublisherCase{"UnsignedBySigned", Unsigned(), SignedBy("AA", "CN=Pravik", false), true},
+        PublisherCase{"BrokenInstalledImposesNothing", Broken(), Unsigned(), true},
+        PublisherCase{"SignedByUnsigned", SignedBy("AA", "CN=Pravik", false), Unsigned(), false},
+        PublisherCase{"SignedByBroken", SignedBy("AA", "CN=Pravik", false), Broken(), false},
+        PublisherCase{"SameCertificateUntrustedRoot", SignedBy("AA", "CN=Pravik", false),
+                      SignedBy("AA", "CN=Pravik", false), true},
+        PublisherCase{"AnotherPublisher", SignedBy("AA", "CN=Pravik", true), SignedBy("BB", "CN=Other", true), false},
+        PublisherCase{"RenewedCertificateTrusted", SignedBy("AA", "CN=Pravik", false),
+                      SignedBy("CC", "CN=Pravik", true), true},
+        PublisherCase{"SameSubjectUntrusted", SignedBy("AA", "CN=Pravik", true), SignedBy("CC", "CN=Pravik", false),
+                      false}),
+    [](const ::testing::TestParamInfo<PublisherCase>& info) { return std::string(info.param.Name); });
+
+// Signatures by file name, as a test arranges them.
+class FakeSignatures : public ISignatureReader {
+ public:
+  TSignature SignatureOf(const std::string& path) override {
+    const auto found = ByName.find(std::filesystem::path(path).filename().string());
+    return found == ByName.end() ? Unsigned() : found->second;
+  }
+  std::map<std::string, TSignature> ByName;
+};
+
+class NotifierCheckTest : public ::testing::Test {
+ protected:
+  NotifierCheckTest() {
+    Folder = std::filesystem::temp_directory_path() /
+             ("pravik-check-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(Folder);
+    std::filesystem::create_directories(Folder);
+    Installed = (Folder / "PravikNW.exe").string();
+    Received = (Folder / "PravikNW.exe.download").string();
+    std::ofstream(Installed, std::ios::binary) << test::WindowsProgram("old");
+  }
+  ~NotifierCheckTest() override { std::filesystem::remove_all(Folder); }
+
+  // Feeds `bytes` in pieces of 7 as a retrieval would, then verifies.
+  void Check(const std::string& bytes, std::optional<std::string> codeText) {
+    std::ofstream(Received, std::ios::binary) << bytes;
+    TNotifierCheck check(Signatures, Installed, std::move(codeText));
+    for (std::size_t at = 0; at < bytes.size(); at += 7)
+      check.Consume(bytes.data() + at, static_cast<std::int32_t>(std::min<std::size_t>(7, bytes.size() - at)));
+    check.Verify(Received, static_cast<std::int64_t>(bytes.size()));
+  }
+  static std::string Sha256Of(const std::string& bytes) {
+    TSha256 hash;
+    hash.Update(bytes.data(), bytes.size());
+    return hash.HexDigest();
+  }
+
+  std::filesystem::path Folder;
+  std::string Installed, Received;
+  FakeSignatures Signatures;
+};
+
+TEST_F(NotifierCheckTest, TheChecksNameWhatWasExpectedAndWhatCame) {
+  const std::string program = test::WindowsProgram("new");
+  const std::string digest = Sha256Of(program);
+  EXPECT_NO_THROW(Check(program, std::nullopt));
+  EXPECT_NO_THROW(Check(program, digest));
+  EXPECT_EQ(test::MessageOf<EUpdateRefused>([&] { Check("<html>gone</html>", std::nullopt); }),
+            "Windows program check: no MZ header (17 bytes)");
+  const std::string other = Sha256Of("other");
+  EXPECT_EQ(test::MessageOf<EUpdateRefused>([&] { Check(program, other); }),
+            "Hash check: the published SHA-256 is " + other + ", the file's is " + digest);
+  EXPECT_EQ(test::MessageOf<EUpdateRefused>([&] { Check(program, std::string("not a digest")); }),
+            "Hash check: the published SHA-256 \"not a digest\" is not 64 hexadecimal digits");
+
+  Signatures.ByName["PravikNW.exe"] = SignedBy("AA", "CN=Pravik", false);
+  EXPECT_EQ(test::MessageOf<EUpdateRefused>([&] { Check(program, digest); }),
+            "Publisher check: the installed notifier is signed by \"CN=Pravik\" (certificate AA, chain not "
+            "trusted), the new one is unsigned (TRUST_E_NOSIGNATURE)");
+  Signatures.ByName["PravikNW.exe.download"] = SignedBy("AA", "CN=Pravik", false);
+  EXPECT_NO_THROW(Check(program, digest));
+}
+
+}  // namespace
+}  // namespace pravik::app
