@@ -62,10 +62,11 @@ std::string Thumbprint(PCCERT_CONTEXT certificate) {
 
 std::string Subject(PCCERT_CONTEXT certificate) {
   CERT_NAME_BLOB* name = &certificate->pCertInfo->Subject;
-  const DWORD length = ::CertNameToStrW(X509_ASN_ENCODING, name, CERT_X500_NAME_STR, nullptr, 0);
+  constexpr DWORD kForm = CERT_X500_NAME_STR | CERT_NAME_STR_NO_QUOTING_FLAG;
+  const DWORD length = ::CertNameToStrW(X509_ASN_ENCODING, name, kForm, nullptr, 0);
   if (length <= 1) return {};
   std::wstring text(length, L'\0');
-  ::CertNameToStrW(X509_ASN_ENCODING, name, CERT_X500_NAME_STR, text.data(), length);
+  ::CertNameToStrW(X509_ASN_ENCODING, name, kForm, text.data(), length);
   text.resize(length - 1);
   return CP949FromWide(text);
 }
