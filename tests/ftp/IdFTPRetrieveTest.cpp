@@ -460,34 +460,31 @@ class RecordingCheck : public TIdRetrievalCheck {
   bool Refuse = false;
 };
 
-TEST_F(FtpRetrieveTest, TheCallersCheckSeesTheDataAndCanRefuseIt) {
-  for (const bool refuse : {true, false}) {
-    SCOPED_TRACE(refuse ? "refused" : "taken");
-    ScriptedPeer server;
-    ScriptLogin(server).WaitForLines().Send("200 PORT ok\r\n").WaitForLines().Send("150 Here it comes\r\n");
-    DeliverToAnnouncedPort(server, kNewProgram);
-    server.Send("226 Transfer complete\r\n");
-    TIdFTP ftp;
-    ftp.Host = "127.0.0.1";
-    ftp.Port = server.Port();
-    ftp.ReadTimeout = 5000;
-    RecordingCheck check;
-    check.Refuse = refuse;
-    ftp.RetrievalCheck = &check;
-    server.Start();
-    ftp.ConnectToServer(true, TimeLimitDefault);
-    if (refuse) {
-      EXPECT_EQ(MessageOf<EIdException>([&] { ftp.RetrieveFile("PravikNW.exe", Target, true, false); }),
-                "refused by the check");
-      ExpectOldProgramUntouched();
-    } else {
-      ftp.RetrieveFile("PravikNW.exe", Target, true, false);
-      EXPECT_EQ(ReadFile(Target), kNewProgram);
-    }
-    EXPECT_EQ(check.Seen, kNewProgram);
-    EXPECT_EQ(check.VerifiedContent, kNewProgram);
-    EXPECT_EQ(check.VerifiedCount, static_cast<std::int64_t>(std::string(kNewProgram).size()));
+class FtpRetrievalCheckTest : public FtpRetrieveTest {
+ protected:
+  void RetrieveChecked() {
+    ScriptUntilData();
+    DeliverToAnnouncedPort(Server, kNewProgram);
+    Server.Send("226 Transfer complete\r\n");
+    Ftp.RetrievalCheck = &Check;
+    Connect();
+    Retrieve();
   }
+  RecordingCheck Check;
+};
+
+TEST_F(FtpRetrievalCheckTest, SeesEveryByteAndTheWholeBeforeTheReplace) {
+  RetrieveChecked();
+  EXPECT_EQ(Check.Seen, kNewProgram);
+  EXPECT_EQ(Check.VerifiedContent, kNewProgram);
+  EXPECT_EQ(Check.VerifiedCount, static_cast<std::int64_t>(std::string(kNewProgram).size()));
+  EXPECT_EQ(ReadFile(Target), kNewProgram);
+}
+
+TEST_F(FtpRetrievalCheckTest, ARefusalLeavesTheOldFile) {
+  Check.Refuse = true;
+  EXPECT_EQ(MessageOf<EIdException>([&] { RetrieveChecked(); }), "refused by the check");
+  ExpectOldProgramUntouched();
 }
 
 struct PassiveCase {
