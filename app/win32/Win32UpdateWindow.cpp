@@ -53,8 +53,8 @@ int ScreenDpi() {
 }  // namespace
 
 TWin32UpdateWindow::TWin32UpdateWindow(HINSTANCE instance) : Instance(instance) {
-  // The window draws itself at the screen's own scale instead of being stretched.
-  ::SetProcessDPIAware();
+  // The manifest declares the program system-aware, so this is the screen's real scale,
+  // before any window exists; the window is laid out at it once.
   Dpi = ScreenDpi();
   RegisterClasses(instance, &TWin32UpdateWindow::WindowProc);
   const std::wstring title = WideFromCP949(ProgramTitle(ProgramFile()));
