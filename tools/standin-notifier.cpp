@@ -1,13 +1,18 @@
 // Stand-in for the notifier PravikNW.exe in the updater's end-to-end tests. The updater
 // knows the notifier only from outside: the named mutex "PravikNW.exe" says it runs, the
 // top-level window "PravikNW" leads to its process, and C:\Pravik\PravikNW.exe starts it.
-// This program shows exactly that and appends "<label> <process id>" to a start log, so a
-// test can tell whether the updater stopped the old build and which build it started.
+// This program shows exactly that and appends one line per start to a start log, so a test
+// can tell whether the updater stopped the old build, which build it started and which
+// process is the one left running:
+//
+//   <label> <process id> started                  mutex and window are this process's
+//   <label> <process id> quit: already running    the mutex existed; this one left at once
 //
 // The log is the file named by PRAVIK_NOTIFIER_LOG, else starts.log beside the program.
 // A first instance writes its line once its mutex and window exist: a test that has read
-// the line finds both. A further instance writes its line too, then leaves at once, as a
-// program that announces itself by a named mutex does.
+// the line finds both. A further instance leaves at once, as a program that announces itself
+// by a named mutex does; its line tells a restart that lost against the old instance from
+// one that took over.
 #include <windows.h>
 
 #include <string>
@@ -53,8 +58,9 @@ std::wstring LogPath() {
 
 // One write to a file opened for appending only, so that lines of instances started close
 // together never mix. A reader holding the file without sharing is waited for a little.
-void RecordStart() {
-  const std::string line = std::string(Label()) + " " + std::to_string(::GetCurrentProcessId()) + "\r\n";
+void RecordStart(const char* outcome) {
+  const std::string line =
+      std::string(Label()) + " " + std::to_string(::GetCurrentProcessId()) + " " + outcome + "\r\n";
   const std::wstring path = LogPath();
   for (int attempt = 0; attempt < 50; ++attempt) {
     const HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA,
@@ -88,9 +94,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   const HANDLE mutex = ::CreateMutexA(nullptr, TRUE, "PravikNW.exe");
-  if (!mutex || ::GetLastError() == ERROR_ALREADY_EXISTS) {
-    RecordStart();
-    if (mutex) ::CloseHandle(mutex);
+  if (!mutex) {
+    RecordStart("quit: no mutex");
+    return 1;
+  }
+  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    RecordStart("quit: already running");
+    ::CloseHandle(mutex);
     return 1;
   }
 
@@ -111,7 +121,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   // message boxes would only disturb the tests that watch them.
   ::ShowWindow(window, show == SW_HIDE ? SW_HIDE : SW_SHOWNOACTIVATE);
   ::SetTimer(window, kLifetimeTimer, kLifetimeMs, nullptr);
-  RecordStart();
+  RecordStart("started");
 
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -28,6 +28,7 @@ bool StartLikeTheUpdater(const std::filesystem::path& program) {
 struct Start {
   std::string label;
   DWORD process = 0;
+  std::string outcome;
 };
 
 // The starts written to the log, once it holds `count` of them.
@@ -36,10 +37,13 @@ std::vector<Start> WaitForStarts(const std::filesystem::path& log, size_t count)
   WaitUntil([&] { return (lines = ReadLines(log)).size() >= count; });
   std::vector<Start> starts;
   for (const auto& line : lines) {
+    // "<label> <process id> <outcome>"
     const auto space = line.find(' ');
+    const auto second = line.find(' ', space + 1);
     Start start;
     start.label = line.substr(0, space);
     if (space != std::string::npos) start.process = std::stoul(line.substr(space + 1));
+    if (second != std::string::npos) start.outcome = line.substr(second + 1);
     starts.push_back(start);
   }
   return starts;
@@ -68,7 +72,7 @@ TEST(StandinNotifierTest, RunsUntilTheUpdaterTerminatesIt) {
   const auto starts = WaitForStarts(log, 1);
   ASSERT_EQ(starts.size(), 1u);
   EXPECT_EQ(starts[0].label, "old");
-  EXPECT_EQ(ReadFileBytes(log), "old " + std::to_string(starts[0].process) + "\r\n");
+  EXPECT_EQ(ReadFileBytes(log), "old " + std::to_string(starts[0].process) + " started\r\n");
 
   // Everything the updater relies on holds as soon as the start is logged.
   const HANDLE mutex = ::OpenMutexA(kMutexAllAccess, FALSE, kMutexName);
@@ -101,11 +105,13 @@ TEST(StandinNotifierTest, InstalledCopyLogsBesideItselfRunsOnceAndEndsOnClose) {
   ASSERT_EQ(first.size(), 1u);
   EXPECT_EQ(first[0].label, "new");
 
-  // A second start is logged, but leaves at once: the first one keeps running.
+  // A second start is logged as such and leaves at once: the first one keeps running.
   ASSERT_TRUE(StartLikeTheUpdater(installed));
   const auto both = WaitForStarts(log, 2);
   ASSERT_EQ(both.size(), 2u);
+  EXPECT_EQ(first[0].outcome, "started");
   EXPECT_EQ(both[1].label, "new");
+  EXPECT_EQ(both[1].outcome, "quit: already running");
   EXPECT_NE(both[1].process, first[0].process);
   EXPECT_TRUE(ProcessEnded(both[1].process));
   EXPECT_TRUE(MutexExists());
