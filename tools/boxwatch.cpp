@@ -9,6 +9,10 @@
 // once, however long it stays. Exit status: 0 when N boxes were seen, 2 when the time ran
 // out first (after writing those seen), 1 for a wrong command line or output file.
 //
+// With --count 0 it watches for the whole time, whatever comes, and exits 0 then: a test
+// runs it beside a program from start to end, and the output file, created at once and
+// written a line as each box comes, says which boxes there were, none included.
+//
 // A message box is a visible top-level window of the dialog class "#32770"; its text is
 // the static control with the id 0xFFFF, or else the first static control with text.
 // The windows are polled: that asks nothing of the programs watched, and a look every
@@ -141,7 +145,7 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& options) {
     } else if (arg == L"--count" && hasValue) {
       wchar_t* end = nullptr;
       options.count = std::wcstol(args[++i].c_str(), &end, 10);
-      if (*end || options.count < 1) return false;
+      if (*end || options.count < 0) return false;
     } else if (arg == L"--out" && hasValue) {
       options.out = args[++i];
     } else {
@@ -194,7 +198,7 @@ int main() {
     // Windows come in Z order, where a new box goes on top: older boxes are reported first.
     std::reverse(boxes.begin(), boxes.end());
     for (const HWND box : boxes) {
-      if (seen == options.count) break;
+      if (options.count > 0 && seen == options.count) break;
       if (std::find(reported.begin(), reported.end(), box) != reported.end()) continue;
       std::string line = Field(WindowText(box)) + "\t" + Field(MessageText(box));
       if (options.owner) {
@@ -208,8 +212,8 @@ int main() {
       ++seen;
       if (options.press) Press(box);
     }
-    if (seen == options.count) return 0;
-    if (::GetTickCount64() >= deadline) return 2;
+    if (options.count > 0 && seen == options.count) return 0;
+    if (::GetTickCount64() >= deadline) return options.count == 0 ? 0 : 2;
     ::Sleep(kPollMs);
   }
 }

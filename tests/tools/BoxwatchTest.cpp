@@ -78,5 +78,26 @@ TEST(BoxwatchTest, ReportsALingeringBoxOnceThenTimesOut) {
   EXPECT_EQ(ReadFileBytes(stdoutFile), std::string("Pravikftp\t") + kCopyError + "\n");
 }
 
+// How the end-to-end tests run it: beside the program from start to end, every box pressed
+// and written down, and an empty file when there was none.
+TEST(BoxwatchTest, CountZeroWatchesTheWholeTimeAndPressesEveryBox) {
+  TempFolder folder;
+  const auto none = folder.path() / L"none.txt";
+  Child quiet(kBoxwatch, {L"--count", L"0", L"--press", L"--timeout", L"1", L"--out", none.wstring()});
+  EXPECT_EQ(quiet.Wait(), std::optional<DWORD>(0));
+  EXPECT_EQ(ReadFileBytes(none), "");
+
+  const auto out = folder.path() / L"boxes.txt";
+  Child watch(kBoxwatch, {L"--count", L"0", L"--press", L"--timeout", L"20", L"--out", out.wstring()});
+  ASSERT_TRUE(watch.started());
+  for (const wchar_t* text : {L"first", L"second"}) {
+    Child box(kShowbox, {L"--flags", L"0x10", L"Pravikftp", text});
+    ASSERT_TRUE(box.started());
+    EXPECT_EQ(box.Wait(), std::optional<DWORD>(IDOK));
+  }
+  EXPECT_EQ(ReadFileBytes(out), "Pravikftp\tfirst\nPravikftp\tsecond\n");
+  EXPECT_EQ(watch.Wait(0), std::nullopt);
+}
+
 }  // namespace
 }  // namespace pravik::test
