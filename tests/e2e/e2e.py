@@ -1,31 +1,40 @@
 #!/usr/bin/python3
 """Runs PravikFtp.exe end to end under Wine, one scenario at a time.
 
-    e2e.py --tools DIR --updater EXE --wine-run SCRIPT --work DIR SCENARIO
+    e2e.py --tools DIR --updater EXE --wine-run SCRIPT --work DIR ... SCENARIO
+    e2e.py --list
 
 The workstation is C:\\Pravik of the Wine prefix in $WINEPREFIX, on the X display in
 $DISPLAY. The central database is an SQLite file PravikALL in the updater's working
 folder, reached through the machine's unixODBC with the SQLite driver registered as
-"SQL Server" (or FreeTDS, for a server that cannot be reached). The FTP server is
-pyftpdlib on port 21 of a loopback address of its own. The notifier is a stand-in of ours:
-the workstation holds its "old" build, the server its "new" one, and each start is logged.
-Message boxes are read and answered by boxwatch.exe, the window found and closed by
-waitwindow.exe.
+"SQL Server", or FreeTDS, a real SQL Server client, for the program's built-in server name
+resolved to a loopback address where a listener of ours, or nobody, waits. The FTP server
+is pyftpdlib or a scripted server of ours on port 21 of a loopback address of its own; both
+log what they were asked and answered. The notifier is a stand-in of ours: the workstation
+holds its "old" build, the server its "new" one, and each start is logged with its process
+id and whether it took over or quit on a running instance. Message boxes are watched from
+the first moment to the last: each is written down and pressed, so an unexpected box fails
+the scenario at once rather than by a time-out. The window is found, waited on and closed
+by waitwindow.exe; winprobe.exe tells which notifier runs at the end.
 
 Every scenario checks what the program did (exit code, boxes, notifier stops and starts,
-the program file and the version file) and that a failure leaves the old program
-byte-identical and the version file as it was. Prints what it checked; exits 0 when all
-held, 1 otherwise.
+the notifier left running, the program file and the version file), that a failure leaves
+the old program byte-identical and the version file as it was, and that the fault it plays
+really happened. Prints what it checked; exits 0 when all held, 1 otherwise. --list prints
+the scenarios' names, one a line.
 """
 import argparse
 import os
 import re
 import shutil
 import signal
+import socket
 import sqlite3
 import subprocess
 import sys
+import threading
 import time
+import traceback
 
 CAPTION = "약국 프라빅 버전확인 0408"
 RETRIEVAL_FAILED = ("다운로드중...", "화일 복사중 Error(101)가 발생했습니다..")
@@ -34,8 +43,20 @@ FTP_USER = "pravik"
 FTP_PASSWORD = "73pravik"
 FTP_DIRECTORY = "/pravik"
 REFUSED = "Socket Error # 10061\\r\\nConnection refused."
-# The updater's own bound on a silent server is 60 s; a run that waits it out still ends.
+# One wait for the updater; its own bound on a silent server is 60 s, so a run that waits
+# that out still ends within it.
 RUN_LIMIT = 150
+SILENCE_LIMIT = 60
+# The whole scenario, its cleanup included, ends before ctest kills it at 300 s.
+SCENARIO_LIMIT = 270
+# How long a window waiting for its user must stay there, enabled, to count as idle.
+IDLE_SECONDS = 1.0
+# Where the program's built-in database server name leads on this machine, and the port and
+# protocol a workstation's SQL Server client configuration would give FreeTDS.
+DB_ADDRESS = "127.0.21.254"
+DB_PORT = 1433
+TDS_VERSION = "7.4"
+SHARING_VIOLATION = 32
 
 
 class Failed(Exception):
@@ -46,41 +67,117 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def read_events(path):
+    """A log of "<monotonic seconds> <event>" lines, as (seconds, event) pairs."""
+    if not os.path.exists(path):
+        return []
+    events = []
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            stamp, _, event = line.rstrip("\n").partition(" ")
+            events.append((float(stamp), event))
+    return events
+
+
+def mounts_under(folder):
+    """Mount points at or below folder, deepest first."""
+    folder = os.path.realpath(folder)
+    points = []
+    with open("/proc/self/mounts") as f:
+        for line in f:
+            point = line.split()[1].replace("\\040", " ")
+            if point == folder or point.startswith(folder + "/"):
+                points.append(point)
+    return sorted(points, key=len, reverse=True)
+
+
 class Run:
     """One scenario's world and the updater's run in it."""
 
     def __init__(self, args, name):
         self.args = args
         self.name = name
+        self.prefix = os.environ["WINEPREFIX"]
+        self.pravik = os.path.join(self.prefix, "drive_c", "Pravik")
+        self.env = dict(os.environ, LC_ALL="C.UTF-8", WINEDEBUG="-all", ODBCSYSINI=args.sqlite_drivers)
+        self.processes = []
+        self.mounted = []
+        self.restore_dpi = False
+        self.checks = []
         self.work = os.path.join(args.work, name)
         shutil.rmtree(self.work, ignore_errors=True)
         os.makedirs(self.work)
-        self.prefix = os.environ["WINEPREFIX"]
-        self.pravik = os.path.join(self.prefix, "drive_c", "Pravik")
+        # A scenario killed before its own cleanup leaves its traces to the next one.
+        self.clean_up_leftovers()
         shutil.rmtree(self.pravik, ignore_errors=True)
         os.makedirs(self.pravik)
         shutil.copy(args.updater, os.path.join(self.pravik, "PravikFtp.exe"))
-        self.old = self.read(os.path.join(args.tools, "PravikNW-old.exe"))
-        self.new = self.read(os.path.join(args.tools, "PravikNW-new.exe"))
+        self.old = read_bytes(os.path.join(args.tools, "PravikNW-old.exe"))
+        self.new = read_bytes(os.path.join(args.tools, "PravikNW-new.exe"))
         self.starts_log = os.path.join(self.work, "starts.log")
-        self.env = dict(os.environ, LC_ALL="C.UTF-8", WINEDEBUG="-all",
-                        ODBCSYSINI=args.sqlite_drivers,
-                        PRAVIK_NOTIFIER_LOG=windows_path(self.starts_log))
-        self.processes = []
+        self.boxes_log = os.path.join(self.work, "boxes.txt")
+        self.ftp_log_path = os.path.join(self.work, "ftp.log")
+        self.env["PRAVIK_NOTIFIER_LOG"] = windows_path(self.starts_log)
+        self.box_watch = None
+        self.box_times = []
         self.notifier = None
-        self.mounted = []
-        self.restore_dpi = False
         self.updater_env = {}
-        self.checks = []
         self.exit_code = None
+        self.began = None
         self.seconds = None
 
-    # The world before the run.
+    # Cleanup: at the start of a scenario for what an earlier one left, at its end for its own.
 
-    @staticmethod
-    def read(path):
-        with open(path, "rb") as f:
-            return f.read()
+    def clean_up_leftovers(self):
+        self.stop_wine()
+        for point in mounts_under(self.pravik):
+            subprocess.run(["umount", "-l", point], check=False)
+        if self.dpi_set():
+            self.wine(["reg", "delete", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/f"], check=False)
+            self.stop_wine()
+
+    def stop_wine(self):
+        """Ends every Windows process of the session: notifiers, watchers, the updater."""
+        subprocess.run(["wineserver", "-k"], env=self.env, check=False, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, check=False, timeout=60)
+
+    def dpi_set(self):
+        """Whether the session's registry holds a screen setting of a scenario."""
+        path = os.path.join(self.prefix, "user.reg")
+        if not os.path.exists(path):
+            return False
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return re.search(r'\[Control Panel\\\\Desktop\][^\[]*"LogPixels"', f.read()) is not None
+
+    def finish(self):
+        steps = [self.stop_wine, self.end_processes]
+        if self.restore_dpi:
+            steps.append(lambda: self.wine(["reg", "delete", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels",
+                                            "/f"], check=False))
+            steps.append(self.stop_wine)
+        steps += [lambda mount=mount: subprocess.run(["umount", mount], check=False)
+                  for mount in reversed(self.mounted)]
+        for step in steps:
+            try:
+                step()
+            except Exception:
+                traceback.print_exc()
+
+    def end_processes(self):
+        for process in self.processes:
+            if process.poll() is None:
+                try:
+                    os.killpg(process.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            process.wait(10)
+
+    # The world before the run.
 
     def version_file(self, text):
         with open(os.path.join(self.pravik, "Version.txt"), "wb") as f:
@@ -102,15 +199,28 @@ class Run:
                     db.execute("Insert Into MCODEBASE Values ('760', ?, ?)", (code, text))
         db.close()
 
-    def unreachable_database(self):
-        """A real SQL Server client (FreeTDS) for a server host where nothing listens."""
-        self.env["ODBCSYSINI"] = self.args.freetds_drivers
-        # The program's built-in server name must resolve on this machine, not outside it.
+    def sql_server_client(self):
+        """FreeTDS, a real SQL Server client, in place of the SQLite file: the program's
+        built-in server name resolves to DB_ADDRESS on this machine (never outside it), and
+        the port and protocol come as a workstation's client configuration gives them.
+        Without them FreeTDS opens no connection at all and fails as if nobody listened."""
         with open("/etc/hosts") as f:
-            known = any(self.args.db_server in line.split()[1:] for line in f if not line.startswith("#"))
-        if not known:
+            addresses = [line.split()[0] for line in f
+                         if not line.startswith("#") and self.args.db_server in line.split()[1:]]
+        if not addresses:
             with open("/etc/hosts", "a") as f:
-                f.write("127.0.21.254\t%s\n" % self.args.db_server)
+                f.write("%s\t%s\n" % (DB_ADDRESS, self.args.db_server))
+        elif addresses[0] != DB_ADDRESS:
+            raise Failed("/etc/hosts sends %s to %s, not %s" % (self.args.db_server, addresses[0], DB_ADDRESS))
+        self.env.update(ODBCSYSINI=self.args.freetds_drivers, TDSPORT=str(DB_PORT), TDSVER=TDS_VERSION)
+
+    def tds_listener(self, silent=False):
+        """A listener of ours where the database server would be; logs to tds.log."""
+        port_file = os.path.join(self.work, "tds.port")
+        command = ["/usr/bin/python3", self.args.tds_listener, "--address", DB_ADDRESS, "--port", str(DB_PORT),
+                   "--port-file", port_file, "--log", os.path.join(self.work, "tds.log")]
+        self.start(command + (["--silent"] if silent else []), wine=False)
+        self.wait_for(lambda: os.path.exists(port_file), 10, "the database listener to listen")
 
     def ftp_server(self, address, rate=0, padding=0):
         """pyftpdlib on address:21 holding the new build, padded to slow a throttled run."""
@@ -121,16 +231,27 @@ class Run:
             f.write(self.new + b"\0" * padding)
         port_file = os.path.join(self.work, "ftp.port")
         command = ["/usr/bin/python3", self.args.ftp_server, "--address", address, "--port", "21",
-                   "--port-file", port_file]
+                   "--port-file", port_file, "--log", self.ftp_log_path]
         if rate:
             command += ["--rate", str(rate)]
         server = self.start(command + [FTP_USER, FTP_PASSWORD, root], wine=False)
         self.wait_for(lambda: os.path.exists(port_file), 10, "the FTP server to listen")
         return server
 
+    def fault_server(self, fault, host, padding=0, rate=0):
+        """The scripted FTP server on host:21, playing the fault (file sent at rate bytes per
+        second, when given); logs to ftp.log."""
+        served = os.path.join(self.work, "served.bin")
+        with open(served, "wb") as f:
+            f.write(self.new + b"\0" * padding)
+        port_file = os.path.join(self.work, "ftp.port")
+        self.start(["/usr/bin/python3", self.args.ftp_fault_server, "--address", host, "--port-file", port_file,
+                    "--log", self.ftp_log_path, "--rate", str(rate), fault, served], wine=False)
+        self.wait_for(lambda: os.path.exists(port_file), 10, "the fault server to listen")
+
     def running_notifier(self):
         self.notifier = self.start(["C:\\Pravik\\PravikNW.exe"])
-        self.wait_for(lambda: self.starts(), 20, "the old notifier to run")
+        self.wait_for(lambda: self.starts() == ["old started"], 20, "the old notifier to run")
 
     def notifier_stopped(self):
         """Whether the notifier that ran before the updater has ended."""
@@ -139,6 +260,13 @@ class Run:
             return True
         except subprocess.TimeoutExpired:
             return False
+
+    def set_dpi(self, dpi):
+        """The screen's dots per inch for this run; the session starts anew to read it."""
+        self.restore_dpi = True
+        self.wine(["reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                   str(dpi), "/f"])
+        self.stop_wine()
 
     # The run.
 
@@ -150,52 +278,68 @@ class Run:
         self.processes.append(process)
         return process
 
-    def watch_boxes(self, count, timeout=RUN_LIMIT):
-        out = os.path.join(self.work, "boxes.txt")
-        return self.start([os.path.join(self.args.tools, "boxwatch.exe"), "--timeout", str(timeout), "--count",
-                           str(count), "--press", "--out", windows_path(out)])
+    def tool(self, name):
+        return os.path.join(self.args.tools, name)
 
-    def user_closes_window(self, boxes, timeout=RUN_LIMIT):
-        """For run_updater: once the boxes were answered, the user closes the idle window."""
+    def wine(self, command, check=True, timeout=60):
+        """Runs a Windows command in the session, waits for it and gives its output."""
+        out = subprocess.run([self.args.wine_run] + command, cwd=self.work, env=self.env, check=check,
+                             timeout=timeout, stdin=subprocess.DEVNULL, capture_output=True, text=True)
+        return out.returncode, out.stdout.splitlines()
+
+    def watch_boxes(self):
+        """Watches every message box from now to the end: written down and pressed."""
+        if not self.box_watch:
+            self.box_watch = self.start([self.tool("boxwatch.exe"), "--count", "0", "--press", "--timeout",
+                                         str(SCENARIO_LIMIT), "--out", windows_path(self.boxes_log)])
+            self.wait_for(lambda: os.path.exists(self.boxes_log), 30, "the box watcher to start")
+
+    def wait_for_boxes(self, count, updater=None, timeout=RUN_LIMIT):
+        """Waits until count boxes came, or the updater ended; notes when each was seen."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            seen = len(self.boxes() or [])
+            self.box_times += [time.monotonic()] * (seen - len(self.box_times))
+            if seen >= count or (updater and updater.poll() is not None):
+                return
+            time.sleep(0.02)
+
+    def waitwindow(self, *options, timeout=30):
+        """waitwindow.exe on the update window: its exit status and the lines it printed."""
+        return self.wine([self.tool("waitwindow.exe"), "--timeout", str(timeout)] + list(options) + [CAPTION],
+                         check=False, timeout=2 * timeout + 30)
+
+    def window_state_and_frame(self, *options):
+        """The state and the outer frame as "STATE LEFT TOP WIDTH HEIGHT", once the window is there."""
+        _, lines = self.waitwindow(*options)
+        return lines[0] if lines else None
+
+    def window_state(self, *options):
+        frame = self.window_state_and_frame(*options)
+        return frame.split(" ")[0] if frame else None
+
+    def user_closes_window(self, boxes=1, idle=True):
+        """For run_updater: once that many boxes came and were answered, the window must wait,
+        there and enabled, for the user (with idle), who then closes it."""
 
         def close(updater):
-            boxes.wait(timeout)
-            self.start([os.path.join(self.args.tools, "waitwindow.exe"), "--timeout", str(timeout), "--close",
-                        CAPTION])
+            self.wait_for_boxes(boxes, updater)
+            if updater.poll() is not None:
+                self.expect("window after box", "the updater ended", "closed by the user")
+                return
+            options = ["--idle", str(IDLE_SECONDS)] if idle else []
+            status, lines = self.waitwindow(*(options + ["--close"]))
+            self.expect("window after box", (status, lines[1:]), (0, (["idle"] if idle else []) + ["closed"]))
 
         return close
 
-    def wine(self, command, check=True):
-        """Runs a Windows command in the session and waits for it."""
-        subprocess.run([self.args.wine_run] + command, cwd=self.work, env=self.env, check=check, timeout=60,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    def set_dpi(self, dpi):
-        """The screen's dots per inch for this run; the session starts anew to read it."""
-        self.wine(["reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
-                   str(dpi), "/f"])
-        self.restore_dpi = True
-        subprocess.run(["wineserver", "-k"], env=self.env, check=False)
-        subprocess.run(["wineserver", "-w"], env=self.env, check=False)
-
-    def window_state(self, restore=False, timeout=30):
-        """The update window's state ("normal" and the like) once it is there; with restore,
-        restored afterwards."""
-        return self.window_state_and_frame(restore, timeout).split(" ")[0]
-
-    def window_state_and_frame(self, restore=False, timeout=30):
-        """The state and the outer frame as "STATE LEFT TOP WIDTH HEIGHT"."""
-        command = [self.args.wine_run, os.path.join(self.args.tools, "waitwindow.exe"), "--timeout", str(timeout)]
-        out = subprocess.run(command + (["--restore"] if restore else []) + [CAPTION], cwd=self.work, env=self.env,
-                             capture_output=True, text=True, timeout=timeout + 30)
-        return out.stdout.strip()
-
     def run_updater(self, during=None, show=None):
         """Starts the updater as Explorer does, or with `start /min` or `/max`; waits for its end."""
-        began = time.monotonic()
+        self.watch_boxes()
         command = ["C:\\Pravik\\PravikFtp.exe"]
         if show:
             command = ["start", "/wait", show] + command
+        self.began = time.monotonic()
         # Its standard output is a file, where the connect failures' lines go.
         with open(os.path.join(self.work, "stdout.txt"), "wb") as output:
             updater = self.start(command, env=dict(self.env, **self.updater_env), stdout=output)
@@ -205,43 +349,114 @@ class Run:
             self.exit_code = updater.wait(RUN_LIMIT)
         except subprocess.TimeoutExpired:
             raise Failed("the updater did not end within %d s" % RUN_LIMIT)
-        self.seconds = time.monotonic() - began
+        self.seconds = time.monotonic() - self.began
 
     def wait_for(self, condition, seconds, what):
         deadline = time.monotonic() + seconds
         while time.monotonic() < deadline:
             if condition():
-                return
-            time.sleep(0.05)
+                return time.monotonic()
+            time.sleep(0.02)
         raise Failed("waited %d s for %s" % (seconds, what))
 
-    def finish(self):
-        # Ends every Windows process of the session, the notifiers the updater started too.
-        subprocess.run(["wineserver", "-k"], env=self.env, check=False)
-        for process in self.processes:
-            if process.poll() is None:
-                os.killpg(process.pid, signal.SIGKILL)
-            process.wait()
-        if self.restore_dpi:
-            self.wine(["reg", "delete", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/f"], check=False)
-            subprocess.run(["wineserver", "-k"], env=self.env, check=False)
-        for mount in reversed(self.mounted):
-            subprocess.run(["umount", mount], check=False)
+    def when_ended(self, process):
+        """A list that gets the moment the process ended, watched from a thread of its own."""
+        ended = []
+        threading.Thread(target=lambda: (process.wait(), ended.append(time.monotonic())), daemon=True).start()
+        return ended
 
     # What the run left.
 
     def boxes(self):
-        path = os.path.join(self.work, "boxes.txt")
-        if not os.path.exists(path):
-            return []
-        with open(path, encoding="utf-8") as f:
+        """The boxes shown, or None when nobody watched."""
+        if not os.path.exists(self.boxes_log):
+            return None
+        with open(self.boxes_log, encoding="utf-8") as f:
             return [tuple(line.rstrip("\n").split("\t")[:2]) for line in f if line.strip()]
 
-    def starts(self):
+    def start_entries(self):
+        """The notifier's start log as (label, process id, outcome) triples."""
         if not os.path.exists(self.starts_log):
             return []
         with open(self.starts_log, encoding="ascii", errors="replace") as f:
-            return [line.split()[0] for line in f if line.strip()]
+            return [tuple(line.split(None, 2)) for line in f if len(line.split(None, 2)) == 3]
+
+    def starts(self):
+        """The starts as "<label> <outcome>", e.g. "new started", "old quit: already running"."""
+        return ["%s %s" % (label, outcome.strip()) for label, _, outcome in self.start_entries()]
+
+    def notifier_running(self):
+        """Which notifier runs now, as the updater would find it: the label of the process that
+        owns the window "PravikNW", when it holds the mutex and is the last one that started."""
+        status, lines = self.wine([self.tool("winprobe.exe"), "notifier"], check=False)
+        found = re.fullmatch(r"mutex=(yes|no) window=(\d+|none)", lines[0] if lines else "")
+        if status != 0 or not found:
+            return "winprobe failed: %r" % lines
+        mutex, window = found.groups()
+        if window == "none":
+            return "none" if mutex == "no" else "a mutex without a window"
+        entries = self.start_entries()
+        owners = [entry for entry in entries if entry[1] == window]
+        if not owners:
+            return "process %s, not a start of ours" % window
+        label, _, outcome = owners[0]
+        started = [entry for entry in entries if entry[2].strip() == "started"]
+        if outcome.strip() != "started" or owners[0] != started[-1]:
+            label += " (an earlier start)"
+        return label if mutex == "yes" else label + " without the mutex"
+
+    def open_for_writing(self, windows_file):
+        """"writable", or "refused <error>" as another Windows program sees the file now."""
+        _, lines = self.wine([self.tool("winprobe.exe"), "open-for-writing", windows_file], check=False)
+        return lines[0] if lines else None
+
+    def database_opened(self):
+        """Whether some process has the SQLite database open: the updater keeps it open from
+        its first query to its end."""
+        target = os.path.realpath(os.path.join(self.work, "PravikALL"))
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                for fd in os.listdir("/proc/%s/fd" % pid):
+                    if os.readlink("/proc/%s/fd/%s" % (pid, fd)) == target:
+                        return True
+            except OSError:
+                continue
+        return False
+
+    def ftp_events(self):
+        return read_events(self.ftp_log_path)
+
+    def ftp_commands(self):
+        """The verbs the FTP server received, in order."""
+        return [(event.split()[1:] or [""])[0].upper() for _, event in self.ftp_events()
+                if event.startswith("command ")]
+
+    def ftp_replies(self):
+        return [event[len("reply "):] for _, event in self.ftp_events() if event.startswith("reply ")]
+
+    def ftp_replies_to(self, verb):
+        """The reply codes the FTP server gave to each command with that verb."""
+        codes, waiting = [], False
+        for _, event in self.ftp_events():
+            if event.startswith("command "):
+                waiting = event.split()[1].upper() == verb
+            elif event.startswith("reply ") and waiting:
+                codes.append(event.split()[1])
+                waiting = False
+        return codes
+
+    def faults_fired(self):
+        """The scripted server's "fault <name>: <what>" events, as (name, what) pairs."""
+        fired = []
+        for _, event in self.ftp_events():
+            if event.startswith("fault "):
+                name, _, what = event[len("fault "):].partition(": ")
+                fired.append((name, what))
+        return fired
+
+    def event_time(self, events, prefix):
+        """The moment of the first event that starts with prefix, or None."""
+        return next((moment for moment, event in events if event.startswith(prefix)), None)
 
     def standard_output(self):
         with open(os.path.join(self.work, "stdout.txt"), "rb") as f:
@@ -258,18 +473,24 @@ class Run:
         path = os.path.join(self.pravik, "PravikNW.exe")
         if not os.path.exists(path):
             return None
-        data = self.read(path)
+        data = read_bytes(path)
         return {self.old: "old", self.new: "new"}.get(data, "damaged (%d bytes)" % len(data))
 
     def expect(self, what, actual, expected):
         self.checks.append((what, actual, expected))
+
+    def expect_within(self, what, seconds, low, high):
+        """A measured time between two events (None: one did not happen) within [low, high] s."""
+        ok = seconds is not None and low <= seconds <= high
+        shown = None if seconds is None else "%.1f s" % seconds
+        self.checks.append((what, shown, shown if ok else "%g to %g s" % (low, high)))
 
     def report(self):
         failed = 0
         for what, actual, expected in self.checks:
             ok = actual == expected
             failed += not ok
-            print("%s %-16s %s" % ("ok  " if ok else "FAIL", what,
+            print("%s %-20s %s" % ("ok  " if ok else "FAIL", what,
                                    repr(actual) if ok else "%r, expected %r" % (actual, expected)))
         leftovers = [n for n in os.listdir(self.pravik) if n.endswith(".download")]
         if leftovers:
@@ -284,6 +505,17 @@ def ink(picture, left, top, width, height):
                           "Gray", "-threshold", "50%", "-format", "%[fx:1-mean]", "info:"],
                          check=True, capture_output=True, text=True, timeout=30)
     return float(out.stdout)
+
+
+def connect_result(address, port):
+    """"refused" when nobody listens at address:port, else what happened."""
+    try:
+        with socket.create_connection((address, port), timeout=5):
+            return "accepted"
+    except ConnectionRefusedError:
+        return "refused"
+    except OSError as error:
+        return error.strerror or str(error)
 
 
 # The scenarios. Each arranges its world, runs the updater and says what must hold.
@@ -313,17 +545,24 @@ def arrange(run, version_file, n, program="old", server=True, running=False, **d
         run.running_notifier()
 
 
-def expect_outcome(run, starts, program, version, boxes=(), exit_code=0):
+def expect_outcome(run, starts, program, version, boxes=(), exit_code=0, running=None):
+    """What the run left. The notifier left running is by default the last one that started;
+    boxes=None leaves the boxes to the scenario."""
+    if running is None:
+        started = [start.split()[0] for start in starts if start.endswith(" started")]
+        running = started[-1] if started else "none"
     run.expect("exit code", run.exit_code, exit_code)
-    run.expect("boxes", run.boxes(), list(boxes))
+    if boxes is not None:
+        run.expect("boxes", run.boxes(), list(boxes))
     run.expect("notifier starts", run.starts(), starts)
+    run.expect("notifier running", run.notifier_running(), running)
     run.expect("program", run.program_build(), program)
     run.expect("version file", run.version_file_text(), version)
 
 
-def expect_untouched(run, starts, boxes, version="0407"):
+def expect_untouched(run, starts, boxes, version="0407", running=None):
     """A failed update: the old program byte-identical, the version file as it was."""
-    expect_outcome(run, starts, "old", version, boxes)
+    expect_outcome(run, starts, "old", version, boxes, running=running)
 
 
 def program_title_box(text):
@@ -334,22 +573,23 @@ def program_title_box(text):
 def row1_no_program(run):
     arrange(run, "0407", 1, program=None)
     run.run_updater()
-    expect_outcome(run, ["new"], "new", "0408")
+    expect_outcome(run, ["new started"], "new", "0408")
 
 
 @scenario
 def row2_version_n(run):
     arrange(run, "N\r\nkept line", 2)
     run.run_updater()
-    expect_outcome(run, ["new"], "new", "0408\r\nkept line")
+    expect_outcome(run, ["new started"], "new", "0408\r\nkept line")
 
 
 @scenario
 def row3_equal_running(run):
     arrange(run, "0408", 3, server=False, running=True)
     run.run_updater()
-    # Stopped and started again: the old one gone, a new instance of the same build.
-    expect_outcome(run, ["old", "old"], "old", "0408")
+    # Stopped and started again: the old one gone, a new instance of the same build running,
+    # not one that quit because the old one still held the mutex.
+    expect_outcome(run, ["old started", "old started"], "old", "0408")
     run.expect("old one stopped", run.notifier_stopped(), True)
 
 
@@ -357,30 +597,38 @@ def row3_equal_running(run):
 def row4_equal_not_running(run):
     arrange(run, "0408\nsecond\n", 4, server=False)
     run.run_updater()
-    expect_outcome(run, ["old"], "old", "0408\r\nsecond\r\n")
+    expect_outcome(run, ["old started"], "old", "0408\r\nsecond\r\n")
 
 
 @scenario
 def row5_delayed(run):
     arrange(run, "0407\nsecond\n", 5, running=True)
+    stopped = run.when_ended(run.notifier)
     screenshot = os.path.join(run.args.work, "delayed-window.png")
     frames = []
 
+    def text_line_ink():
+        return ink(screenshot, 370, 155, 290, 28)
+
     def shoot(updater):
-        # The window is on the screen while the timer runs.
+        # The window is on the screen while the timer runs; shot again until it is drawn.
         frames.append(run.window_state_and_frame())
-        time.sleep(0.3)
-        subprocess.run(["import", "-window", "root", "-display", os.environ["DISPLAY"], screenshot], check=True,
-                       timeout=30)
+        for _ in range(10):
+            subprocess.run(["import", "-window", "root", "-display", os.environ["DISPLAY"], screenshot], check=True,
+                           timeout=30)
+            if text_line_ink() > 0.02:
+                break
 
     run.run_updater(during=shoot)
     run.expect("window frame", frames, ["normal 348 124 446 98"])
-    run.expect("waited ~2 s", run.seconds >= 2.0, True)
-    expect_outcome(run, ["old", "new"], "new", "0408\r\nsecond\r\n")
+    # The 2000 ms of the timer, from the old notifier's end to the download's connection.
+    connected = run.event_time(run.ftp_events(), "connected")
+    run.expect_within("stop to download", connected - stopped[0] if connected and stopped else None, 1.2, 4.0)
+    expect_outcome(run, ["old started", "new started"], "new", "0408\r\nsecond\r\n")
     run.expect("old one stopped", run.notifier_stopped(), True)
     # The text line is drawn where it belongs and nothing else is in the client area.
     # (Whether Hangul shows, not boxes, the picture tells.)
-    run.expect("text line drawn", ink(screenshot, 370, 155, 290, 28) > 0.02, True)
+    run.expect("text line drawn", text_line_ink() > 0.02, True)
     run.expect("rest left blank", ink(screenshot, 360, 188, 420, 28) < 0.001, True)
     run.expect("left of window", ink(screenshot, 300, 150, 40, 40) > 0.999, True)
     print("screenshot: %s" % screenshot)
@@ -390,7 +638,7 @@ def row5_delayed(run):
 def row6_different(run):
     arrange(run, "0407", 6)
     run.run_updater()
-    expect_outcome(run, ["new"], "new", "0408")
+    expect_outcome(run, ["new started"], "new", "0408")
 
 
 @scenario
@@ -399,12 +647,13 @@ def started_minimized(run):
     arrange(run, "0408", 13, server=False)
 
     def restore_later(updater):
-        time.sleep(3)
-        run.expect("before restore", (updater.poll(), run.starts()), (None, []))
-        run.expect("window state", run.window_state(restore=True), "minimized")
+        run.expect("window state", run.window_state(), "minimized")
+        # The window is up; had the check run, its first query would hold the database open.
+        run.expect("before restore", (updater.poll(), run.database_opened(), run.starts()), (None, False, []))
+        run.expect("restored from", run.window_state("--restore"), "minimized")
 
     run.run_updater(during=restore_later, show="/min")
-    expect_outcome(run, ["old"], "old", "0408")
+    expect_outcome(run, ["old started"], "old", "0408")
 
 
 @scenario
@@ -414,7 +663,7 @@ def started_maximized(run):
     states = []
     run.run_updater(during=lambda updater: states.append(run.window_state()), show="/max")
     run.expect("window state", states, ["maximized"])
-    expect_outcome(run, ["old", "new"], "new", "0408")
+    expect_outcome(run, ["old started", "new started"], "new", "0408")
 
 
 @scenario
@@ -425,7 +674,7 @@ def high_dpi(run):
     frames = []
     run.run_updater(during=lambda updater: frames.append(run.window_state_and_frame()))
     run.expect("window frame", frames, ["normal 522 186 669 147"])
-    expect_outcome(run, ["old", "new"], "new", "0408")
+    expect_outcome(run, ["old started", "new started"], "new", "0408")
 
 
 @scenario
@@ -436,28 +685,52 @@ def startup_error(run):
     run.updater_env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;ws2_32=d"
     # The session's desktop must come up with the library, before the updater runs.
     run.wine(["cmd", "/c", "exit"])
-    run.watch_boxes(1)
     run.run_updater()
-    run.expect("exit code", run.exit_code, 1)
-    [(caption, text)] = run.boxes() or [("", "")]
+    boxes = run.boxes()
+    run.expect("box count", len(boxes or []), 1)
+    [(caption, text)] = (boxes or [("", "")])[:1]
     run.expect("box caption", caption, "Application Error")
     # The place is an offset into the program file, sixteen hex digits on 64-bit Windows.
     run.expect("box text", bool(re.fullmatch(
         r"Exception EIdWS2StubError in module PravikFtp\.exe at [0-9A-F]{16}\.\\n"
         r"Error on loading Winsock2 library \(WS2_32\.DLL\): Module not found\.", text)), True)
-    run.expect("notifier starts", run.starts(), [])
-    run.expect("program", run.program_build(), "old")
-    run.expect("version file", run.version_file_text(), "0407")
+    expect_outcome(run, [], "old", "0407", boxes=None, exit_code=1)
+
+
+# The central database. The program's text for a server it cannot reach is FreeTDS's, and
+# FreeTDS gives the same text when it never tried: each scenario shows what happened on the
+# network as well.
+UNREACHABLE = "[FreeTDS][SQL Server]Unable to connect: Adaptive Server is unavailable or does not exist."
+DROPPED = "[FreeTDS][SQL Server]Unable to connect to data source."
 
 
 @scenario
 def database_unreachable(run):
+    # Nobody listens where the server name leads: the connection is refused.
     arrange(run, "0407", 7, server=False)
-    run.unreachable_database()
-    run.run_updater(during=run.user_closes_window(run.watch_boxes(1)))
-    # The driver's own text, as the database layer passes it on.
-    expect_untouched(run, [], [program_title_box(
-        "[FreeTDS][SQL Server]Unable to connect: Adaptive Server is unavailable or does not exist.")])
+    run.sql_server_client()
+    dump = os.path.join(run.work, "freetds.log")
+    run.env["TDSDUMP"] = dump
+    run.expect("nobody listens", connect_result(DB_ADDRESS, DB_PORT), "refused")
+    run.run_updater(during=run.user_closes_window())
+    expect_untouched(run, [], [program_title_box(UNREACHABLE)])
+    # The client's own trace: it connected there, and was refused.
+    with open(dump, errors="replace") if os.path.exists(dump) else open(os.devnull) as f:
+        attempts = re.findall(r"Connecting to \S+ port \d+|reported: Connection refused", f.read())
+    run.expect("client tried", attempts, ["Connecting to %s port %d" % (DB_ADDRESS, DB_PORT),
+                                          "reported: Connection refused"])
+
+
+@scenario
+def database_drops_connection(run):
+    # A server that accepts the connection and closes it at the client's first packet.
+    arrange(run, "0407", 8, server=False)
+    run.sql_server_client()
+    run.tds_listener()
+    run.run_updater(during=run.user_closes_window())
+    expect_untouched(run, [], [program_title_box(DROPPED)])
+    seen = [re.sub(r" from \S+| length \d+", "", event) for _, event in read_events(os.path.join(run.work, "tds.log"))]
+    run.expect("server saw", seen, ["connected", "packet type 0x12", "closed"])
 
 
 @scenario
@@ -465,76 +738,78 @@ def null_setting(run):
     run.version_file("0407")
     run.program("old")
     run.database(host=None)
-    run.run_updater(during=run.user_closes_window(run.watch_boxes(1)))
+    run.run_updater(during=run.user_closes_window())
     expect_untouched(run, [], [program_title_box("Invalid variant type conversion.")])
 
 
 @scenario
 def ftp_refused_while_waiting(run):
-    # Nobody listens there: each tick shows one box, until the user closes the window.
+    # Nobody listens there: each tick shows one box, until the user closes the window
+    # (whenever that comes between the ticks).
     arrange(run, "0407", 9, server=False, running=True)
-    run.run_updater(during=run.user_closes_window(run.watch_boxes(2)))
-    expect_untouched(run, ["old"], [program_title_box(REFUSED)] * 2)
-    run.expect("standard output", run.standard_output(), "Socket Error # 10061\r\nConnection refused.\r\n" * 2)
+    run.run_updater(during=run.user_closes_window(boxes=2, idle=False))
+    boxes = run.boxes() or []
+    run.expect("boxes", boxes[:2], [program_title_box(REFUSED)] * 2)
+    run.expect("every box", set(boxes), {program_title_box(REFUSED)})
+    run.expect("standard output", set(run.standard_output().splitlines(True)),
+               {"Socket Error # 10061\r\n", "Connection refused.\r\n"})
+    gap = run.box_times[1] - run.box_times[0] if len(run.box_times) > 1 else None
+    run.expect_within("between attempts", gap, 1.5, 5.0)
+    expect_untouched(run, ["old started"], None, running="none")
     run.expect("old one stopped", run.notifier_stopped(), True)
 
 
 @scenario
 def file_missing_on_server(run):
     arrange(run, "0407", 10, directory="/empty")
-    run.watch_boxes(1)
-    run.run_updater()
-    expect_untouched(run, ["old"], [RETRIEVAL_FAILED])
+    retrieval_failure(run)
+    run.expect("RETR answered", run.ftp_replies_to("RETR"), ["550"])
 
 
 @scenario
 def program_in_use(run):
     # Row 2 with the notifier running: its program file cannot be replaced.
     arrange(run, "N", 11, running=True)
-    run.watch_boxes(1)
+    run.expect("program file", run.open_for_writing("C:\\Pravik\\PravikNW.exe"), "refused %d" % SHARING_VIOLATION)
     run.run_updater()
-    expect_untouched(run, ["old", "old"], [RETRIEVAL_FAILED], version="N")
+    # The start after the failure finds the old one still there.
+    expect_untouched(run, ["old started", "old quit: already running"], [RETRIEVAL_FAILED], version="N")
     run.expect("still running", run.notifier_stopped(), False)
+    # Refused before the server was asked for the file.
+    run.expect("FTP commands", run.ftp_commands(), ["USER", "PASS", "TYPE", "SYST", "CWD"])
 
 
 @scenario
 def transfer_cut_off(run):
     arrange(run, "0407", 12, server=False)
     server = run.ftp_server(loopback(12), rate=256 * 1024, padding=8 * 1024 * 1024)
-    run.watch_boxes(1)
+    grown = []
 
     def cut(updater):
         partial = os.path.join(run.pravik, "PravikNW.exe.download")
         run.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > 64 * 1024, 40,
                      "the transfer to begin")
+        grown.append(True)
         os.killpg(server.pid, signal.SIGKILL)
+        run.wait_for_boxes(1, updater)
 
     run.run_updater(during=cut)
-    expect_untouched(run, ["old"], [RETRIEVAL_FAILED])
+    run.expect("cut mid-transfer", grown, [True])
+    expect_untouched(run, ["old started"], [RETRIEVAL_FAILED])
 
 
 # The fault matrix: each row injects one fault into an immediate download (row 6: the
-# versions differ, the notifier does not run) and checks the same promises: the program
-# ends or waits as it must, the old notifier program is byte-identical, and Version.txt
-# does not claim the new version.
+# versions differ, the notifier does not run), checks the same promises (the program ends
+# or waits as it must, the old notifier program is byte-identical, Version.txt does not
+# claim the new version) and shows that its own fault happened.
 LOST_CONNECTION = "Connection Closed Gracefully."
-
-
-def fault_server(run, fault, host, padding=0):
-    served = os.path.join(run.work, "served.bin")
-    with open(served, "wb") as f:
-        f.write(run.new + b"\0" * padding)
-    port_file = os.path.join(run.work, "ftp.port")
-    run.start(["/usr/bin/python3", run.args.ftp_fault_server, "--address", host, "--port-file", port_file, fault,
-               served], wine=False)
-    run.wait_for(lambda: os.path.exists(port_file), 10, "the fault server to listen")
 
 
 def error_box_then_idle(text):
     """The error shows in the error box; the window then waits, idle, for the user."""
 
     def outcome(run):
-        run.run_updater(during=run.user_closes_window(run.watch_boxes(1)))
+        run.run_updater(during=run.user_closes_window())
         expect_untouched(run, [], [program_title_box(text)])
 
     return outcome
@@ -542,51 +817,94 @@ def error_box_then_idle(text):
 
 def retrieval_failure(run):
     """The failure box; the notifier is started anyway and the program ends."""
-    run.watch_boxes(1)
-    run.run_updater()
-    expect_untouched(run, ["old"], [RETRIEVAL_FAILED])
+    run.run_updater(during=lambda updater: run.wait_for_boxes(1, updater))
+    expect_untouched(run, ["old started"], [RETRIEVAL_FAILED])
 
 
-def fault_row(name, inject, outcome):
+def fault_row(name, inject, outcome, *evidence):
     def play(run):
         run.version_file("0407")
         run.program("old")
         inject(run)
         outcome(run)
+        for check in evidence:
+            check(run)
 
     play.__name__ = name
     scenario(play)
 
 
 def ftp_fault(fault, n, **options):
-    return lambda run: (run.database(host=loopback(n)), fault_server(run, fault, loopback(n), **options))
+    return lambda run: (run.database(host=loopback(n)), run.fault_server(fault, loopback(n), **options))
 
 
-fault_row("fault_close_after_greeting", ftp_fault("close-after-greeting", 20), error_box_then_idle(LOST_CONNECTION))
-fault_row("fault_close_after_user", ftp_fault("close-after-user", 21), error_box_then_idle(LOST_CONNECTION))
-fault_row("fault_close_after_150", ftp_fault("close-after-150", 22), retrieval_failure)
-fault_row("fault_data_reset_half", ftp_fault("reset-data-half", 23, padding=4 << 20), retrieval_failure)
+def fired(fault, what=None):
+    """The scripted server played the fault, once (and did what it says)."""
+
+    def check(run):
+        run.expect("fault fired", [name for name, _ in run.faults_fired()], [fault])
+        if what:
+            run.expect("fault played", [done for _, done in run.faults_fired()], [what(run)])
+
+    return check
+
+
+def waited_out_silence(run):
+    """The client gave up on the silent server after its own bound, not sooner or much later."""
+    silent_from = run.event_time(run.ftp_events(), "fault ")
+    box = run.box_times[0] if run.box_times else None
+    run.expect_within("client waited", box - silent_from if box and silent_from else None,
+                      SILENCE_LIMIT - 1, SILENCE_LIMIT + 15)
+
+
+def ftp_commands(*verbs):
+    def check(run):
+        run.expect("FTP commands", run.ftp_commands(), list(verbs))
+
+    return check
+
+
+RESET_PADDING = 4 << 20
+
+
+def reset_half(run):
+    size = len(run.new) + RESET_PADDING
+    return "reset the data connection after %d of %d bytes" % (size // 2, size)
+
+
+fault_row("fault_close_after_greeting", ftp_fault("close-after-greeting", 20), error_box_then_idle(LOST_CONNECTION),
+          fired("close-after-greeting"), ftp_commands())
+fault_row("fault_close_after_user", ftp_fault("close-after-user", 21), error_box_then_idle(LOST_CONNECTION),
+          fired("close-after-user"))
+fault_row("fault_close_after_150", ftp_fault("close-after-150", 22), retrieval_failure, fired("close-after-150"))
+fault_row("fault_data_reset_half", ftp_fault("reset-data-half", 23, padding=RESET_PADDING), retrieval_failure,
+          fired("reset-data-half", reset_half))
 # The two that wait out the client's bound on a silent server, 60 s.
-fault_row("fault_no_data_connection", ftp_fault("no-data-connection", 24), retrieval_failure)
-fault_row("fault_silent_server", ftp_fault("silent", 25), error_box_then_idle("Read Timeout."))
-fault_row("fault_long_reply", ftp_fault("long-reply", 26), error_box_then_idle("Max line length exceeded."))
+fault_row("fault_no_data_connection", ftp_fault("no-data-connection", 24), retrieval_failure,
+          fired("no-data-connection"), waited_out_silence)
+fault_row("fault_silent_server", ftp_fault("silent", 25), error_box_then_idle("Read Timeout."), fired("silent"),
+          waited_out_silence)
+fault_row("fault_long_reply", ftp_fault("long-reply", 26), error_box_then_idle("Max line length exceeded."),
+          fired("long-reply"))
 fault_row("fault_not_a_number", ftp_fault("not-a-number", 27),
-          error_box_then_idle("ome to a server that forgot its manners\\r\\n"))
+          error_box_then_idle("ome to a server that forgot its manners\\r\\n"), fired("not-a-number"))
 
 
 @scenario
 def fault_foreign_data_first(run):
     # A third host reaches the announced port first: turned away, the server's file taken.
     arrange(run, "0407", 28, server=False)
-    fault_server(run, "foreign-first", loopback(28))
+    run.fault_server("foreign-first", loopback(28))
     run.run_updater()
-    expect_outcome(run, ["new"], "new", "0408")
+    expect_outcome(run, ["new started"], "new", "0408")
+    fired("foreign-first")(run)
 
 
 def disk_full(run):
-    # C:\Pravik on a small file system that holds what is there but not the new program.
+    # C:\Pravik on a small file system that holds what is there but not the new program; the
+    # file sent at an even pace, so that the file system is seen filling up.
     run.database(host=loopback(29))
-    run.ftp_server(loopback(29), padding=4 << 20)
+    run.fault_server("none", loopback(29), padding=4 << 20, rate=1 << 20)
     used = sum(os.path.getsize(os.path.join(run.pravik, n)) for n in os.listdir(run.pravik))
     held = os.path.join(run.work, "held")
     shutil.move(run.pravik, held)
@@ -596,6 +914,28 @@ def disk_full(run):
     run.mounted.append(run.pravik)
     for name in os.listdir(held):
         shutil.copy(os.path.join(held, name), run.pravik)
+
+
+def disk_fills(run):
+    """The retrieval failure, with the file system's free space watched until the box."""
+    lowest = []
+
+    def watch(updater):
+        free = []
+        while not run.boxes() and updater.poll() is None:
+            status = os.statvfs(run.pravik)
+            free.append(status.f_bavail * status.f_frsize)
+            time.sleep(0.005)
+        lowest.append(min(free))
+        run.wait_for_boxes(1, updater)
+
+    run.run_updater(during=watch)
+    expect_untouched(run, ["old started"], [RETRIEVAL_FAILED])
+    # Less free than one piece of the transfer: the next one could not be written.
+    run.expect("disk filled up", lowest[0] < 32 * 1024 if lowest else None, True)
+    # And the client gave up the transfer before its end.
+    run.expect("transfer", [event.split(" after ")[0] for _, event in run.ftp_events()
+                            if event.startswith(("sent ", "data connection "))], ["data connection failed"])
 
 
 def read_only_version_file(run):
@@ -608,9 +948,9 @@ def read_only_version_file(run):
     subprocess.run(["mount", "-o", "remount,ro,bind", version], check=True)
 
 
-fault_row("fault_disk_full", disk_full, retrieval_failure)
+fault_row("fault_disk_full", disk_full, disk_fills)
 fault_row("fault_version_file_read_only", read_only_version_file,
-          error_box_then_idle("Cannot create file C:\\\\Pravik\\\\Version.txt."))
+          error_box_then_idle("Cannot create file C:\\\\Pravik\\\\Version.txt."), ftp_commands())
 fault_row("fault_code_table_empty", lambda run: run.database(settings=False),
           # An empty host is this machine (as Windows takes it), where nothing serves FTP.
           error_box_then_idle(REFUSED))
@@ -621,10 +961,21 @@ def huge_password(run):
     run.ftp_server(loopback(31))
 
 
-fault_row("fault_huge_codetext", huge_password, error_box_then_idle("Command too long.\\r\\n"))
+def refused_as_too_long(run):
+    """The server got the huge password line and refused it: its reply is what the box shows."""
+    replies = run.ftp_replies()
+    run.expect("server refused", ("500 Command too long." in replies, "230 Login successful." in replies),
+               (True, False))
+
+
+fault_row("fault_huge_codetext", huge_password, error_box_then_idle("Command too long.\\r\\n"),
+          refused_as_too_long)
 
 
 def main():
+    if sys.argv[1:] == ["--list"]:
+        print("\n".join(sorted(SCENARIOS)))
+        return 0
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--tools", required=True, help="folder of the Windows test tools")
     parser.add_argument("--updater", required=True)
@@ -632,21 +983,39 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--ftp-server", required=True)
     parser.add_argument("--ftp-fault-server", required=True)
+    parser.add_argument("--tds-listener", required=True)
     parser.add_argument("--sqlite-drivers", required=True)
     parser.add_argument("--freetds-drivers", required=True)
     parser.add_argument("--db-server", required=True, help="the database server host built into the updater")
     parser.add_argument("scenario", choices=sorted(SCENARIOS))
     args = parser.parse_args()
 
-    run = Run(args, args.scenario)
+    def stop(signum, frame):
+        raise Failed("stopped by signal %d" % signum if signum != signal.SIGALRM
+                     else "the scenario took over %d s" % SCENARIO_LIMIT)
+
+    for signum in (signal.SIGALRM, signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(signum, stop)
+    signal.alarm(SCENARIO_LIMIT)
+    run = None
     try:
+        run = Run(args, args.scenario)
         SCENARIOS[args.scenario](run)
-    except Failed as failure:
-        print("FAIL %s" % failure)
-        run.finish()
-        return 1
-    failed = run.report()
-    run.finish()
+        failed = run.report()
+    except Exception as error:
+        if run:
+            run.report()
+        if isinstance(error, Failed):
+            print("FAIL %s" % error)
+        else:
+            traceback.print_exc()
+        failed = 1
+    finally:
+        signal.alarm(0)
+        for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            signal.signal(signum, signal.SIG_IGN)
+        if run:
+            run.finish()
     return 1 if failed else 0
 
 
