@@ -334,11 +334,12 @@ class Run:
         return close
 
     def run_updater(self, during=None, show=None):
-        """Starts the updater as Explorer does, or with `start /min` or `/max`; waits for its end."""
+        """Starts the updater as Explorer does, or as a shortcut with the show command `show`
+        does (7 minimised, 3 maximised); waits for its end."""
         self.watch_boxes()
         command = ["C:\\Pravik\\PravikFtp.exe"]
         if show:
-            command = ["start", "/wait", show] + command
+            command = [self.tool("launch.exe"), "--show", str(show)] + command
         self.began = time.monotonic()
         # Its standard output is a file, where the connect failures' lines go.
         with open(os.path.join(self.work, "stdout.txt"), "wb") as output:
@@ -643,7 +644,7 @@ def row6_different(run):
 
 @scenario
 def started_minimized(run):
-    # A minimised start: nothing happens until the user restores the program.
+    # A shortcut set to "Run: Minimized": nothing happens until the user restores the program.
     arrange(run, "0408", 13, server=False)
 
     def restore_later(updater):
@@ -652,7 +653,7 @@ def started_minimized(run):
         run.expect("before restore", (updater.poll(), run.database_opened(), run.starts()), (None, False, []))
         run.expect("restored from", run.window_state("--restore"), "minimized")
 
-    run.run_updater(during=restore_later, show="/min")
+    run.run_updater(during=restore_later, show=7)
     expect_outcome(run, ["old started"], "old", "0408")
 
 
@@ -661,7 +662,7 @@ def started_maximized(run):
     # Show command 3: the waiting window is maximised.
     arrange(run, "0407", 14, running=True)
     states = []
-    run.run_updater(during=lambda updater: states.append(run.window_state()), show="/max")
+    run.run_updater(during=lambda updater: states.append(run.window_state()), show=3)
     run.expect("window state", states, ["maximized"])
     expect_outcome(run, ["old started", "new started"], "new", "0408")
 
