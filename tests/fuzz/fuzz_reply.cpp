@@ -21,37 +21,16 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-int HexDigit(char c) {
-  if (IsDigit(c)) return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// The value a reply code of at most four bytes has as a number: decimal digits, or the
-// runtime's hexadecimal forms "$1F" and "0x1F", after an optional sign; 0 for anything else.
+// The value a reply code of at most four bytes has as a number: decimal digits and nothing
+// else ("$1F", "0x1F" and signs are no numbers); 0 for anything else.
 std::int64_t CodeValue(std::string_view code) {
-  bool negative = false;
-  if (!code.empty() && (code[0] == '+' || code[0] == '-')) {
-    negative = code[0] == '-';
-    code.remove_prefix(1);
-  }
-  int base = 10;
-  if (code.starts_with("$")) {
-    base = 16;
-    code.remove_prefix(1);
-  } else if (code.starts_with("0x") || code.starts_with("0X")) {
-    base = 16;
-    code.remove_prefix(2);
-  }
   if (code.empty()) return 0;
   std::int64_t value = 0;
   for (char c : code) {
-    const int digit = base == 10 ? (IsDigit(c) ? c - '0' : -1) : HexDigit(c);
-    if (digit < 0) return 0;
-    value = value * base + digit;
+    if (!IsDigit(c)) return 0;
+    value = value * 10 + (c - '0');
   }
-  return negative ? -value : value;
+  return value;
 }
 
 bool Contains(std::string_view haystack, std::string_view needle) {
