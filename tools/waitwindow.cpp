@@ -1,4 +1,4 @@
-// waitwindow [--timeout SECONDS] [--idle SECONDS] [--restore] [--close] TITLE
+// waitwindow [--timeout SECONDS] [--idle SECONDS] [--restore | --maximize] [--close] TITLE
 //
 // Waits up to --timeout SECONDS (default 30) for a visible, enabled top-level window titled
 // TITLE and prints its state, "minimized", "maximized" or "normal", and its place on the
@@ -8,6 +8,7 @@
 //              waiting for its user does; prints "idle", or "gone" or "disabled" when it
 //              did not stay so (exit status 3);
 //   --restore  restores it, as a click on its taskbar button does;
+//   --maximize maximises it, as its taskbar button's menu does;
 //   --close    asks it to close, as its close button does, and waits up to --timeout
 //              SECONDS until it is gone; prints "closed", or "still open" (exit status 4).
 // Exit status: 0 when all asked for held, 2 when no such window came in time, 1 for a wrong
@@ -40,6 +41,7 @@ int main() {
   double idleSeconds = 0;
   bool close = false;
   bool restore = false;
+  bool maximize = false;
   std::wstring title;
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
@@ -51,6 +53,8 @@ int main() {
       close = true;
     } else if (arg == L"--restore") {
       restore = true;
+    } else if (arg == L"--maximize") {
+      maximize = true;
     } else if (title.empty()) {
       title = arg;
     } else {
@@ -91,6 +95,7 @@ int main() {
     Say("idle");
   }
   if (restore) ::ShowWindow(window, SW_RESTORE);
+  if (maximize) ::ShowWindow(window, SW_MAXIMIZE);
   if (close) {
     ::PostMessageW(window, WM_CLOSE, 0, 0);
     const ULONGLONG closeDeadline = ::GetTickCount64() + static_cast<ULONGLONG>(timeoutSeconds * 1000);

@@ -24,6 +24,7 @@ really happened. Prints what it checked; exits 0 when all held, 1 otherwise. --l
 the scenarios' names, one a line.
 """
 import argparse
+import hashlib
 import os
 import re
 import shutil
@@ -57,6 +58,10 @@ DB_ADDRESS = "127.0.21.254"
 DB_PORT = 1433
 TDS_VERSION = "7.4"
 SHARING_VIOLATION = 32
+# Never in the administrator's log: the FTP password, the database's password, its login.
+SECRETS = (FTP_PASSWORD, "73quenda18", "PWD=")
+# The program's bounds on the central database: the login and each statement.
+DB_LOGIN_LIMIT = 15
 
 
 class Failed(Exception):
@@ -125,6 +130,8 @@ class Run:
         self.env["PRAVIK_NOTIFIER_LOG"] = windows_path(self.starts_log)
         self.box_watch = None
         self.box_times = []
+        self.log_path = os.path.join(self.pravik, "PravikFtp.log")
+        self.held = []
         self.notifier = None
         self.updater_env = {}
         self.exit_code = None
@@ -169,6 +176,11 @@ class Run:
                 traceback.print_exc()
 
     def end_processes(self):
+        for holder in self.held:
+            try:
+                holder.stdin.close()
+            except OSError:
+                pass
         for process in self.processes:
             if process.poll() is None:
                 try:
@@ -188,13 +200,17 @@ class Run:
             f.write(self.old if build == "old" else self.new)
 
     def database(self, version=SERVER_VERSION, host="", user=FTP_USER, password=FTP_PASSWORD,
-                 directory=FTP_DIRECTORY, settings=True):
+                 directory=FTP_DIRECTORY, settings=True, published=None):
+        """The central database; published, when given, is the notifier's SHA-256 (code 998)."""
         path = os.path.join(self.work, "PravikALL")
         with sqlite3.connect(path) as db:
             db.execute("Create Table MVERCHKMESSAGECLIENT (CHKVERSION Text)")
             db.execute("Create Table MCODEBASE (CODEID Text, CODE Text, CODETEXT Text)")
             db.execute("Insert Into MVERCHKMESSAGECLIENT Values (?)", (version,))
-            for code, text in (("001", host), ("002", user), ("003", password), ("999", directory)):
+            rows = [("001", host), ("002", user), ("003", password), ("999", directory)]
+            if published is not None:
+                rows.append(("998", published))
+            for code, text in rows:
                 if settings:
                     db.execute("Insert Into MCODEBASE Values ('760', ?, ?)", (code, text))
         db.close()
@@ -222,13 +238,14 @@ class Run:
         self.start(command + (["--silent"] if silent else []), wine=False)
         self.wait_for(lambda: os.path.exists(port_file), 10, "the database listener to listen")
 
-    def ftp_server(self, address, rate=0, padding=0):
-        """pyftpdlib on address:21 holding the new build, padded to slow a throttled run."""
+    def ftp_server(self, address, rate=0, padding=0, content=None):
+        """pyftpdlib on address:21 holding the new build (or content), padded to slow a
+        throttled run."""
         root = os.path.join(self.work, "served")
         os.makedirs(os.path.join(root, "pravik"))
         os.makedirs(os.path.join(root, "empty"))
         with open(os.path.join(root, "pravik", "PravikNW.exe"), "wb") as f:
-            f.write(self.new + b"\0" * padding)
+            f.write((self.new if content is None else content) + b"\0" * padding)
         port_file = os.path.join(self.work, "ftp.port")
         command = ["/usr/bin/python3", self.args.ftp_server, "--address", address, "--port", "21",
                    "--port-file", port_file, "--log", self.ftp_log_path]
@@ -248,6 +265,26 @@ class Run:
         self.start(["/usr/bin/python3", self.args.ftp_fault_server, "--address", host, "--port-file", port_file,
                     "--log", self.ftp_log_path, "--rate", str(rate), fault, served], wine=False)
         self.wait_for(lambda: os.path.exists(port_file), 10, "the fault server to listen")
+
+    def signed_builds(self, installed, served):
+        """The notifier builds as signed for the tests (see sign-test-programs): installed and
+        served name files there, "old-a.exe" and the like; "unsigned" is the plain build."""
+        def build(name, plain):
+            return plain if name == "unsigned" else read_bytes(os.path.join(self.args.signed_programs, name))
+
+        self.old = build(installed, self.old)
+        self.new = build(served, self.new)
+
+    def hold_file(self, windows_file, share_write):
+        """Another program holding the file open for reading (letting others write it too,
+        with share_write) until the scenario ends."""
+        command = [self.args.wine_run, self.tool("holdfile.exe")] + (["--share-write"] if share_write else [])
+        holder = subprocess.Popen(command + [windows_file], cwd=self.work, env=self.env, stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True)
+        self.processes.append(holder)
+        self.held.append(holder)
+        if holder.stdout.readline().strip() != b"held":
+            raise Failed("holdfile could not open %s" % windows_file)
 
     def running_notifier(self):
         self.notifier = self.start(["C:\\Pravik\\PravikNW.exe"])
@@ -424,6 +461,14 @@ class Run:
                 continue
         return False
 
+    def log_lines(self):
+        """The administrator's log: each line's text, without its time and process id."""
+        if not os.path.exists(self.log_path):
+            return []
+        with open(self.log_path, "rb") as f:
+            lines = f.read().decode("cp949", errors="replace").split("\r\n")
+        return [re.sub(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[\d+\] ", "", line) for line in lines if line]
+
     def ftp_events(self):
         return read_events(self.ftp_log_path)
 
@@ -497,6 +542,13 @@ class Run:
         if leftovers:
             failed += 1
             print("FAIL temporary files left: %s" % leftovers)
+        if os.path.exists(self.log_path):
+            with open(self.log_path, "rb") as f:
+                text = f.read().decode("cp949", errors="replace")
+            told = [secret for secret in SECRETS if secret in text]
+            if told:
+                failed += 1
+                print("FAIL the log holds a secret (%d of them)" % len(told))
         return failed
 
 
@@ -570,6 +622,23 @@ def program_title_box(text):
     return ("Pravikftp", text)
 
 
+def expect_log(run, *fragments):
+    """The administrator's log holds a line with each fragment, in this order: what an
+    administrator reads to tell what the run did and why. A tuple of fragments stands for
+    one line that holds them all."""
+    lines, at, missing = run.log_lines(), 0, []
+    for fragment in fragments:
+        parts = fragment if isinstance(fragment, tuple) else (fragment,)
+        found = next((i for i in range(at, len(lines)) if all(part in lines[i] for part in parts)), None)
+        if found is None:
+            missing.append(fragment)
+        else:
+            at = found + 1
+    run.expect("log", missing, [])
+    if missing:
+        print("the log:\n  " + "\n  ".join(lines))
+
+
 @scenario
 def row1_no_program(run):
     arrange(run, "0407", 1, program=None)
@@ -627,6 +696,13 @@ def row5_delayed(run):
     run.expect_within("stop to download", connected - stopped[0] if connected and stopped else None, 1.2, 4.0)
     expect_outcome(run, ["old started", "new started"], "new", "0408\r\nsecond\r\n")
     run.expect("old one stopped", run.notifier_stopped(), True)
+    expect_log(run, "Start: C:\\Pravik\\PravikFtp.exe, version ", "Notifier running", 'Server version "0408"',
+               'Local version "0407"', "Decision: row 5", "Stopping the notifier", "Delayed download",
+               'Setting FTP host (code 760/001): "%s"' % loopback(5), "Setting FTP password (code 760/003): given",
+               "FTP connect to %s:21" % loopback(5), "FTP connected and logged in after ", 'FTP directory "/pravik"',
+               "Retrieving PravikNW.exe in active binary mode", "Retrieved %d bytes in " % len(run.new),
+               'Version file C:\\Pravik\\Version.txt written, first line "0408"',
+               "Starting the notifier C:\\Pravik\\PravikNW.exe", "End, exit code 0")
     # The text line is drawn where it belongs and nothing else is in the client area.
     # (Whether Hangul shows, not boxes, the picture tells.)
     run.expect("text line drawn", text_line_ink() > 0.02, True)
@@ -703,6 +779,7 @@ def startup_error(run):
 # network as well.
 UNREACHABLE = "[FreeTDS][SQL Server]Unable to connect: Adaptive Server is unavailable or does not exist."
 DROPPED = "[FreeTDS][SQL Server]Unable to connect to data source."
+TIMED_OUT = "[FreeTDS][SQL Server]Timeout expired."
 
 
 @scenario
@@ -765,6 +842,9 @@ def file_missing_on_server(run):
     arrange(run, "0407", 10, directory="/empty")
     retrieval_failure(run)
     run.expect("RETR answered", run.ftp_replies_to("RETR"), ["550"])
+    # The cause, which the box does not tell.
+    expect_log(run, ("Retrieval failed after 0 bytes in ", "kept: EIdProtocolReplyError (reply 550): "),
+               'Box "다운로드중..." shown: 화일 복사중 Error(101)', "Starting the notifier", "End, exit code 0")
 
 
 @scenario
@@ -882,7 +962,8 @@ fault_row("fault_data_reset_half", ftp_fault("reset-data-half", 23, padding=RESE
           fired("reset-data-half", reset_half))
 # The two that wait out the client's bound on a silent server, 60 s.
 fault_row("fault_no_data_connection", ftp_fault("no-data-connection", 24), retrieval_failure,
-          fired("no-data-connection"), waited_out_silence)
+          fired("no-data-connection"), waited_out_silence,
+          lambda run: expect_log(run, "EIdAcceptTimeout: Timed out waiting for the server's data connection."))
 fault_row("fault_silent_server", ftp_fault("silent", 25), error_box_then_idle("Read Timeout."), fired("silent"),
           waited_out_silence)
 fault_row("fault_long_reply", ftp_fault("long-reply", 26), error_box_then_idle("Max line length exceeded."),
@@ -973,6 +1054,142 @@ fault_row("fault_huge_codetext", huge_password, error_box_then_idle("Command too
           refused_as_too_long)
 
 
+# A central database server that takes the connection and never answers: the login gives
+# up within its bound and the window then waits for the user.
+@scenario
+def database_silent(run):
+    arrange(run, "0407", 40, server=False)
+    run.sql_server_client()
+    run.tds_listener(silent=True)
+    run.run_updater(during=run.user_closes_window())
+    expect_untouched(run, [], [program_title_box(TIMED_OUT)])
+    seen = [re.sub(r" from \S+| length \d+", "", event) for _, event in read_events(os.path.join(run.work, "tds.log"))]
+    run.expect("server saw", seen[:2], ["connected", "packet type 0x12"])
+    box = run.box_times[0] if run.box_times else None
+    run.expect_within("start to box", box - run.began if box else None, DB_LOGIN_LIMIT - 1, DB_LOGIN_LIMIT + 15)
+    expect_log(run, "Error EDatabaseError (SQLSTATE HYT00, native error 0): " + TIMED_OUT[:-1], "End, exit code 0")
+
+
+# Another program reads Version.txt and lets others write it (a scanner, a reader of the
+# file): the version is still recorded after the download, the notifier started, once.
+def version_file_held(row, n):
+    def play(run):
+        arrange(run, "0407", n, running=row == 5)
+        run.hold_file("C:\\Pravik\\Version.txt", share_write=True)
+        run.run_updater()
+        starts = ["old started", "new started"] if row == 5 else ["new started"]
+        expect_outcome(run, starts, "new", "0408")
+        run.expect("RETR", run.ftp_commands().count("RETR"), 1)
+        expect_log(run, "Decision: row %d" % row, "Retrieved ", "Version file C:\\Pravik\\Version.txt written")
+
+    play.__name__ = "version_file_held_row%d" % row
+    scenario(play)
+
+
+version_file_held(6, 41)
+version_file_held(5, 42)
+
+
+# The download's checks: a file that is not whole, not a program or not the published one
+# is refused, and a refusal is a failed retrieval (the box, the old notifier started
+# again, nothing replaced, no new version), the log naming the check.
+def refused(run, *reason):
+    run.run_updater(during=lambda updater: run.wait_for_boxes(1, updater))
+    expect_untouched(run, ["old started"], [RETRIEVAL_FAILED])
+    expect_log(run, ("Downloaded file refused after ",) + reason, 'Box "다운로드중..." shown', "Starting the notifier")
+
+
+@scenario
+def check_half_then_226(run):
+    # The server sends half the file and says all went well: SIZE told otherwise.
+    run.version_file("0407")
+    run.program("old")
+    run.database(host=loopback(43))
+    run.fault_server("half-then-226", loopback(43))
+    size = len(run.new)
+    refused(run, "EIdFTPSizeMismatch: Size check: the server gave %d bytes, %d arrived." % (size, size // 2))
+    run.expect("fault fired", [name for name, _ in run.faults_fired()], ["half-then-226"])
+
+
+@scenario
+def check_html_page(run):
+    page = b"<html><body><h1>404 Not Found</h1></body></html>\n"
+    arrange(run, "0407", 44, server=False)
+    run.ftp_server(loopback(44), content=page)
+    refused(run, "Windows program check: no MZ header (%d bytes)" % len(page))
+
+
+@scenario
+def check_empty_file(run):
+    arrange(run, "0407", 45, server=False)
+    run.ftp_server(loopback(45), content=b"")
+    refused(run, "Windows program check: no MZ header (0 bytes)")
+
+
+@scenario
+def check_published_hash(run):
+    # The SHA-256 as an administrator might paste it: upper case, blanks around.
+    arrange(run, "0407", 46, published="  %s " % hashlib.sha256(run.new).hexdigest().upper())
+    run.run_updater()
+    expect_outcome(run, ["new started"], "new", "0408")
+
+
+@scenario
+def check_wrong_hash(run):
+    other = hashlib.sha256(b"another notifier").hexdigest()
+    arrange(run, "0407", 47, published=other)
+    refused(run, "Hash check: the published SHA-256 is %s, the file's is %s" % (other,
+                                                                               hashlib.sha256(run.new).hexdigest()))
+
+
+# The publisher: stand-in notifiers signed for the run by two test publishers.
+def publisher(name, installed, served, n, accepted, reason=None):
+    def play(run):
+        run.signed_builds(installed, served)
+        arrange(run, "0407", n)
+        if accepted:
+            run.run_updater()
+            expect_outcome(run, ["new started"], "new", "0408")
+        else:
+            refused(run, 'Publisher check: the installed notifier is signed by "', "Pravik Test Publisher A", reason)
+
+    play.__name__ = name
+    scenario(play)
+
+
+publisher("publisher_signed_by_unsigned", "old-a.exe", "unsigned", 48, False,
+          "the new one is unsigned (TRUST_E_NOSIGNATURE)")
+publisher("publisher_signed_by_another", "old-a.exe", "new-b.exe", 49, False, "the new one is signed by")
+publisher("publisher_changed_after_signing", "old-a.exe", "new-a-changed.exe", 50, False,
+          "the new one is a signature that does not match the file (TRUST_E_BAD_DIGEST)")
+publisher("publisher_same", "old-a.exe", "new-a.exe", 51, True)
+publisher("publisher_renewed_certificate", "old-a.exe", "new-a-renewed.exe", 52, True)
+publisher("publisher_unsigned_by_signed", "unsigned", "new-a.exe", 53, True)
+
+
+# Show commands: only 7 (a shortcut's "Minimized") waits for the user; 2 (minimised and
+# active, as `start /min` asks) runs the check at once; after 7, maximising from the
+# taskbar brings the check as a restore does.
+@scenario
+def started_minimized_active(run):
+    arrange(run, "0408", 54, server=False)
+    run.run_updater(show=2)
+    expect_outcome(run, ["old started"], "old", "0408")
+
+
+@scenario
+def started_minimized_then_maximized(run):
+    arrange(run, "0408", 55, server=False)
+
+    def maximise_later(updater):
+        run.expect("window state", run.window_state(), "minimized")
+        run.expect("before maximise", (updater.poll(), run.database_opened(), run.starts()), (None, False, []))
+        run.waitwindow("--maximize")
+
+    run.run_updater(during=maximise_later, show=7)
+    expect_outcome(run, ["old started"], "old", "0408")
+
+
 def main():
     if sys.argv[1:] == ["--list"]:
         print("\n".join(sorted(SCENARIOS)))
@@ -988,6 +1205,7 @@ def main():
     parser.add_argument("--sqlite-drivers", required=True)
     parser.add_argument("--freetds-drivers", required=True)
     parser.add_argument("--db-server", required=True, help="the database server host built into the updater")
+    parser.add_argument("--signed-programs", required=True, help="the stand-in notifiers signed for the tests")
     parser.add_argument("scenario", choices=sorted(SCENARIOS))
     args = parser.parse_args()
 
