@@ -30,9 +30,9 @@ std::string Described(const TSignature& signature) {
 
 std::string PublisherFault(const TSignature& installed, const TSignature& received) {
   if (installed.State != TSignature::TState::Valid) return {};
-  const bool sameCertificate = received.State == TSignature::TState::Valid && received.Thumbprint == installed.Thumbprint;
-  const bool renewed = received.State == TSignature::TState::Valid && received.ChainTrusted &&
-                       received.Subject == installed.Subject;
+  const bool valid = received.State == TSignature::TState::Valid;
+  const bool sameCertificate = valid && received.Thumbprint == installed.Thumbprint;
+  const bool renewed = valid && received.ChainTrusted && received.Subject == installed.Subject;
   if (sameCertificate || renewed) return {};
   return "the installed notifier is " + Described(installed) + ", the new one is " + Described(received);
 }
@@ -44,7 +44,8 @@ std::optional<std::string> PublishedSha256(const std::optional<std::string>& cod
   const bool hex = digits.size() == 64 && std::all_of(digits.begin(), digits.end(), [](char c) {
                      return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
                    });
-  if (!hex) throw EUpdateRefused("Hash check: the published SHA-256 \"" + *codeText + "\" is not 64 hexadecimal digits");
+  if (!hex)
+    throw EUpdateRefused("Hash check: the published SHA-256 \"" + *codeText + "\" is not 64 hexadecimal digits");
   for (char& c : digits) {
     if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
   }
@@ -70,7 +71,8 @@ void TNotifierCheck::Verify(const std::string& receivedPath, std::int64_t byteCo
       throw EUpdateRefused("Hash check: the published SHA-256 is " + *published + ", the file's is " + received);
   }
   if (FileExists(InstalledPath)) {
-    const std::string fault = PublisherFault(Signatures.SignatureOf(InstalledPath), Signatures.SignatureOf(receivedPath));
+    const TSignature installed = Signatures.SignatureOf(InstalledPath);
+    const std::string fault = PublisherFault(installed, Signatures.SignatureOf(receivedPath));
     if (!fault.empty()) throw EUpdateRefused("Publisher check: " + fault);
   }
 }

@@ -48,7 +48,8 @@ std::string PeImageFault(std::string_view bytes, std::int64_t fileSize) {
   if (!head.Holds(0, 2) || bytes[0] != 'M' || bytes[1] != 'Z') return "no MZ header";
   if (!head.Holds(kHeaderOffsetField, 4)) return "the MZ header is cut short";
   const std::uint64_t pe = head.U32(kHeaderOffsetField);
-  if (pe + 4 + kFileHeaderSize > size) return "the PE header offset " + Hex(static_cast<unsigned>(pe)) + " lies beyond the file";
+  if (pe + 4 + kFileHeaderSize > size)
+    return "the PE header offset " + Hex(static_cast<unsigned>(pe)) + " lies beyond the file";
   if (!head.Holds(pe, 4 + kFileHeaderSize)) return "the PE header lies too far into the file";
   if (bytes.substr(static_cast<std::size_t>(pe), 4) != std::string_view("PE\0\0", 4)) return "no PE signature";
 

@@ -59,7 +59,8 @@ TEST_F(FileLogTest, EachEventIsOneLineWithTimeAndProcess) {
     log.Write("Box \"Pravikftp\" shown: Socket Error # 10061\r\nConnection refused.");
     log.Write("\xB4\xD9\xBF\xEE\xB7\xCE\xB5\xE5\xC1\xDF...\t\x01");
   }
-  const std::string prefix = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[)" + std::to_string(CurrentProcessId()) + R"(\] )";
+  const std::string prefix =
+      R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[)" + std::to_string(CurrentProcessId()) + R"(\] )";
   const std::vector<std::string> lines = Lines(Path);
   ASSERT_THAT(lines, SizeIs(3));
   const std::string texts[] = {"Server version \"0408\"",

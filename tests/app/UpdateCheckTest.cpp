@@ -311,7 +311,8 @@ TEST_F(UpdateCheckTest, TheLogTellsTheWholeDelayedUpdate) {
       "Starting the notifier " + Paths.Notifier,
   };
   ASSERT_EQ(UpdateLog.Lines.size(), std::size(expected)) << UpdateLog.All();
-  for (std::size_t i = 0; i < std::size(expected); ++i) EXPECT_EQ(UpdateLog.Lines[i].rfind(expected[i], 0), 0u) << UpdateLog.Lines[i];
+  for (std::size_t i = 0; i < std::size(expected); ++i)
+    EXPECT_EQ(UpdateLog.Lines[i].rfind(expected[i], 0), 0u) << UpdateLog.Lines[i];
 }
 
 TEST_F(UpdateCheckTest, EmptyServerVersionEmptiesTheFirstLineAndThenCountsAsEqual) {
