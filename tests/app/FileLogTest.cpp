@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/LogFile.h"
+#include "tests/support/TestFolder.h"
 
 namespace pravik::app {
 namespace {
@@ -24,13 +25,8 @@ using ::testing::SizeIs;
 class FileLogTest : public ::testing::Test {
  protected:
   FileLogTest() {
-    Folder = std::filesystem::temp_directory_path() /
-             ("pravik-log-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(Folder);
-    std::filesystem::create_directories(Folder);
-    Path = (Folder / "PravikFtp.log").string();
+    Path = (Folder.Path / "PravikFtp.log").string();
   }
-  ~FileLogTest() override { std::filesystem::remove_all(Folder); }
 
   static std::string Read(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -47,7 +43,7 @@ class FileLogTest : public ::testing::Test {
     return lines;
   }
 
-  std::filesystem::path Folder;
+  test::TTestFolder Folder{"log"};
   std::string Path;
 };
 
@@ -101,7 +97,7 @@ TEST_F(FileLogTest, ALargeLogMovesAsideAtTheStartOfARun) {
 
 // A log that cannot be opened records nothing and raises nothing.
 TEST_F(FileLogTest, ALogThatCannotBeOpenedIsSilent) {
-  const std::string nowhere = (Folder / "missing" / "PravikFtp.log").string();
+  const std::string nowhere = (Folder.Path / "missing" / "PravikFtp.log").string();
   TFileLog log(nowhere);
   log.Write("lost");
   EXPECT_FALSE(std::filesystem::exists(nowhere));

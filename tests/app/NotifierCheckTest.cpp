@@ -15,6 +15,7 @@
 #include "app/PeImage.h"
 #include "app/Sha256.h"
 #include "tests/app/TestPrograms.h"
+#include "tests/support/TestFolder.h"
 #include "tests/support/ErrorMessage.h"
 
 namespace pravik::app {
@@ -154,15 +155,10 @@ class FakeSignatures : public ISignatureReader {
 class NotifierCheckTest : public ::testing::Test {
  protected:
   NotifierCheckTest() {
-    Folder = std::filesystem::temp_directory_path() /
-             ("pravik-check-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(Folder);
-    std::filesystem::create_directories(Folder);
-    Installed = (Folder / "PravikNW.exe").string();
-    Received = (Folder / "PravikNW.exe.download").string();
+    Installed = (Folder.Path / "PravikNW.exe").string();
+    Received = (Folder.Path / "PravikNW.exe.download").string();
     std::ofstream(Installed, std::ios::binary) << test::WindowsProgram("old");
   }
-  ~NotifierCheckTest() override { std::filesystem::remove_all(Folder); }
 
   // Feeds `bytes` in pieces of 7 as a retrieval would, then verifies.
   void Check(const std::string& bytes, std::optional<std::string> codeText) {
@@ -178,7 +174,7 @@ class NotifierCheckTest : public ::testing::Test {
     return hash.HexDigest();
   }
 
-  std::filesystem::path Folder;
+  test::TTestFolder Folder{"check"};
   std::string Installed, Received;
   FakeSignatures Signatures;
 };

@@ -10,6 +10,7 @@
 #include "app/FileRewrite.h"
 #include "app/TextBuffer.h"
 #include "ftp/IdStream.h"
+#include "tests/support/TestFolder.h"
 #include "tests/support/ErrorMessage.h"
 #include "tests/support/TestPlatform.h"
 
@@ -19,13 +20,8 @@ namespace {
 class TextBufferTest : public ::testing::Test {
  protected:
   TextBufferTest() {
-    Folder = std::filesystem::temp_directory_path() /
-             ("pravik-text-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(Folder);
-    std::filesystem::create_directories(Folder);
-    Path = (Folder / "Version.txt").string();
+    Path = (Folder.Path / "Version.txt").string();
   }
-  ~TextBufferTest() override { std::filesystem::remove_all(Folder); }
   void Write(const std::string& bytes) {
     std::ofstream(Path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
@@ -34,7 +30,7 @@ class TextBufferTest : public ::testing::Test {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   }
 
-  std::filesystem::path Folder;
+  test::TTestFolder Folder{"text"};
   std::string Path;
   TTextBuffer Buffer;
 };
@@ -73,7 +69,7 @@ TEST_F(TextBufferTest, AnEmptyBufferBecomesTheVersionAlone) {
 }
 
 TEST_F(TextBufferTest, FileErrorsNameThePath) {
-  const std::string missing = (Folder / "missing" / "Version.txt").string();
+  const std::string missing = (Folder.Path / "missing" / "Version.txt").string();
   EXPECT_EQ(test::MessageOf<EFOpenError>([&] { Buffer.LoadFromFile(missing); }), "Cannot open file " + missing);
   EXPECT_EQ(test::MessageOf<EFCreateError>([&] { Buffer.SaveToFile(missing); }), "Cannot create file " + missing);
   EXPECT_EQ(test::MessageOf<EFCreateError>([&] { CheckCanWrite(missing); }), "Cannot create file " + missing);

@@ -20,6 +20,7 @@
 #include "app/untMngFtp.h"
 #include "tests/app/FtpServerProcess.h"
 #include "tests/app/TestPrograms.h"
+#include "tests/support/TestFolder.h"
 #include "tests/db/TestDatabase.h"
 
 namespace pravik::app {
@@ -124,16 +125,11 @@ class UpdateCheckTest : public ::testing::Test {
   }
 
   UpdateCheckTest() {
-    Folder = std::filesystem::temp_directory_path() /
-             ("pravik-update-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(Folder);
-    std::filesystem::create_directories(Folder);
-    Paths.VersionFileToRead = Paths.VersionFileToWrite = (Folder / "Version.txt").string();
-    Paths.NotifierToProbe = Paths.Notifier = (Folder / "PravikNW.exe").string();
+    Paths.VersionFileToRead = Paths.VersionFileToWrite = (Folder.Path / "Version.txt").string();
+    Paths.NotifierToProbe = Paths.Notifier = (Folder.Path / "PravikNW.exe").string();
   }
   ~UpdateCheckTest() override {
     Form.reset();
-    std::filesystem::remove_all(Folder);
   }
   // Whatever a run did, its log holds neither password nor the database login.
   void TearDown() override {
@@ -185,7 +181,8 @@ class UpdateCheckTest : public ::testing::Test {
   std::string Program() const { return ReadFile(Paths.Notifier); }
   std::vector<std::string> FilesInFolder() const {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(Folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(Folder.Path))
+      names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -201,7 +198,7 @@ class UpdateCheckTest : public ::testing::Test {
   static inline std::filesystem::path ServedFolder;
   static inline std::unique_ptr<test::FtpServerProcess> Server;
 
-  std::filesystem::path Folder;
+  test::TTestFolder Folder{"update"};
   TUpdatePaths Paths;
   Log Events;
   FakeWindow Window{Events};
@@ -329,7 +326,7 @@ TEST_F(UpdateCheckTest, EmptyServerVersionEmptiesTheFirstLineAndThenCountsAsEqua
 TEST_F(UpdateCheckTest, UnwritableVersionFileStopsBeforeAnyDecision) {
   Database("0408", ServerHost());
   Workstation(std::nullopt, true, true);
-  Paths.VersionFileToWrite = (Folder / "missing" / "Version.txt").string();
+  Paths.VersionFileToWrite = (Folder.Path / "missing" / "Version.txt").string();
   Run();
   EXPECT_EQ(Events, Log({"probe PravikNW.exe", ErrorBox("Cannot create file " + Paths.VersionFileToWrite + ".")}));
   EXPECT_EQ(Program(), kOldProgram);
@@ -355,7 +352,7 @@ TEST_F(UpdateCheckTest, FailedDelayedAttemptsShowOneBoxEachUntilOneSucceeds) {
   EXPECT_EQ(VersionFile(), "0407");
 
   // The server is back: the next attempt connects afresh.
-  const std::filesystem::path served = Folder / "served";
+  const std::filesystem::path served = Folder.Path / "served";
   std::filesystem::create_directories(served / "pravik");
   WriteFile((served / "pravik" / "PravikNW.exe").string(), kNewProgram);
   test::FtpServerProcess revived(DeadHost(), kFtpUser, kFtpPassword, served.string());
