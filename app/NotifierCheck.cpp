@@ -4,42 +4,49 @@
 #include <utility>
 
 #include "app/PeImage.h"
+#include "app/TrustResults.h"
 #include "ftp/IdFileSystem.h"
 
 namespace pravik::app {
 
 namespace {
 
-std::string TrimBlanks(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 std::string Described(const TSignature& signature) {
-  switch (signature.State) {
-    case TSignature::TState::Unsigned: return "unsigned (" + signature.Detail + ")";
-    case TSignature::TState::Broken: return "a signature that does not match the file (" + signature.Detail + ")";
-    case TSignature::TState::Valid: break;
+  const std::string result = TrustResultName(signature.Result);
+  switch (SignatureStateOf(signature)) {
+    case TSignatureState::Absent: return "unsigned (" + result + ")";
+    case TSignatureState::Mismatched: return "a signature that does not match the file (" + result + ")";
+    case TSignatureState::Present: break;
   }
+  if (signature.Thumbprint.empty())
+    return "signed by a certificate that could not be read (" + result + ", last error " +
+           TrustResultName(signature.LastError) + ")";
   return "signed by \"" + signature.Subject + "\" (certificate " + signature.Thumbprint +
-         (signature.ChainTrusted ? ", trusted chain)" : ", chain not trusted)");
+         (signature.Result == trust::kSuccess ? ", trusted chain)" : ", chain not trusted: " + result + ")");
 }
 
 }  // namespace
 
-std::string PublisherFault(const TSignature& installed, const TSignature& received) {
-  if (installed.State != TSignature::TState::Valid) return {};
-  const bool valid = received.State == TSignature::TState::Valid;
-  const bool sameCertificate = valid && received.Thumbprint == installed.Thumbprint;
-  const bool renewed = valid && received.ChainTrusted && received.Subject == installed.Subject;
-  if (sameCertificate || renewed) return {};
-  return "the installed notifier is " + Described(installed) + ", the new one is " + Described(received);
+std::string PublisherFault(const TSignature& installed, const TSignature& received, bool sameSubject) {
+  if (SignatureStateOf(installed) != TSignatureState::Present) return {};
+  const std::string fault = CertificateFault(received);
+  if (fault.empty()) {
+    // A certificate that could not be read names no publisher, not even an empty one.
+    const bool sameCertificate = !installed.Thumbprint.empty() && received.Thumbprint == installed.Thumbprint;
+    const bool renewed = received.Result == trust::kSuccess && sameSubject;
+    if (sameCertificate || renewed) return {};
+  }
+  const bool saysMore = SignatureStateOf(received) == TSignatureState::Present && !received.Thumbprint.empty();
+  return "the installed notifier is " + Described(installed) + ", the new one is " + Described(received) +
+         (saysMore && !fault.empty() ? ": " + fault : "");
 }
 
 std::optional<std::string> PublishedSha256(const std::optional<std::string>& codeText) {
   if (!codeText) return std::nullopt;
-  std::string digits = TrimBlanks(*codeText);
+  std::string digits;
+  for (const char c : *codeText) {
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') digits += c;
+  }
   if (digits.empty()) return std::nullopt;
   const bool hex = digits.size() == 64 && std::all_of(digits.begin(), digits.end(), [](char c) {
                      return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -72,7 +79,9 @@ void TNotifierCheck::Verify(const std::string& receivedPath, std::int64_t byteCo
   }
   if (FileExists(InstalledPath)) {
     const TSignature installed = Signatures.SignatureOf(InstalledPath);
-    const std::string fault = PublisherFault(installed, Signatures.SignatureOf(receivedPath));
+    const TSignature received = Signatures.SignatureOf(receivedPath);
+    const std::string fault =
+        PublisherFault(installed, received, Signatures.SameName(installed.EncodedSubject, received.EncodedSubject));
     if (!fault.empty()) throw EUpdateRefused("Publisher check: " + fault);
   }
 }

@@ -22,13 +22,15 @@ class EUpdateRefused : public std::runtime_error {
 };
 
 // The publisher rule on two signatures: empty text when `received` may replace
-// `installed`, else why not. Only an installed program whose signature matches it imposes
-// anything: the same certificate, or a certificate of the same subject when the system
-// trusts the received file's chain (a renewed certificate).
-std::string PublisherFault(const TSignature& installed, const TSignature& received);
+// `installed`, else why not. An installed program imposes the rule unless the system
+// showed that it is unsigned or does not match its signature; then the new file must
+// match its own signature with a certificate that is neither distrusted nor expired, and
+// be signed with the same certificate, or with one of the same subject (`sameSubject`) whose
+// chain the system trusts (a renewed certificate).
+std::string PublisherFault(const TSignature& installed, const TSignature& received, bool sameSubject);
 
 // The published SHA-256 as 64 lower-case hexadecimal digits, from the code table's text
-// (blanks around it ignored, either case); nullopt for no text or an empty one. Raises
+// (blanks anywhere ignored, as Windows 7's certutil prints the digits in groups; either case); nullopt for no text or an empty one. Raises
 // EUpdateRefused for any other text: a misconfigured row is never skipped silently.
 std::optional<std::string> PublishedSha256(const std::optional<std::string>& codeText);
 

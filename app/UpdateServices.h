@@ -4,6 +4,7 @@
 // administrator's log.
 // The Windows program implements them over Win32; the tests use doubles.
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -45,22 +46,22 @@ class IUpdateLog {
   virtual void Write(const std::string& text) = 0;
 };
 
-// What the system says of a program file's Authenticode signature.
+// What the system said when asked to verify a program file's Authenticode signature: its
+// results as they came and the signer's certificate where one could be read. What they mean
+// for an update is decided by the publisher rule (TrustResults.h), not by the reader.
 struct TSignature {
-  enum class TState {
-    Unsigned,  // no signature at all
-    Broken,    // signed, but the signature does not match the file or cannot be read
-    Valid,     // signed, and the signature matches the file
-  };
-  TState State = TState::Unsigned;
-  // Whether the system trusts the signer's certificate chain (a valid signature only).
-  bool ChainTrusted = false;
-  // The signer's certificate: its SHA-1 thumbprint in upper-case hexadecimal and its
-  // subject name, code page 949.
+  // WinVerifyTrust's result, and the thread's last error right after it.
+  std::uint32_t Result = 0;
+  std::uint32_t LastError = 0;
+  // The signer's certificate, empty when none could be read: its SHA-1 thumbprint in
+  // upper-case hexadecimal, its subject as text (code page 949, for the log) and as the
+  // certificate encodes it (for comparing names).
   std::string Thumbprint;
   std::string Subject;
-  // The system's own word on it, for the log ("TRUST_E_NOSIGNATURE", "0x800B0109").
-  std::string Detail;
+  std::string EncodedSubject;
+  // The signer's certificate is outside its validity period now, and no timestamp shows
+  // that it was signed within it (a fact the system's result does not always carry).
+  bool OutOfDate = false;
 };
 
 class ISignatureReader {
@@ -69,6 +70,8 @@ class ISignatureReader {
   // Checks the file's signature without asking anybody and without revocation lookups
   // (workstations may be offline).
   virtual TSignature SignatureOf(const std::string& path) = 0;
+  // Whether two encoded subject names are the same name; never for an empty one.
+  virtual bool SameName(const std::string& encoded, const std::string& otherEncoded) = 0;
 };
 
 // "I/O error %d": a write to an output that the process does not have.

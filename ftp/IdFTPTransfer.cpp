@@ -117,7 +117,8 @@ void TIdFTP::RetrieveFile(const std::string& remoteName, const std::string& loca
       throw EIdFTPSizeMismatch(
           FormatText(rs::SizeMismatch, {std::to_string(knownSize), std::to_string(checked.Written)}));
     if (RetrievalCheck) RetrievalCheck->Verify(temporary, checked.Written);
-    if (!ReplaceFileWith(localPath, temporary)) throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}));
+    if (int systemError = 0; !ReplaceFileWith(localPath, temporary, &systemError))
+      throw EFCreateError(FormatText(rs::CannotCreateFile, {localPath}), systemError);
   } catch (...) {
     file.reset();
     DeleteFileIfExists(temporary);

@@ -10,7 +10,8 @@ bool FolderExists(const std::string& path);
 // Removes the file if it is there; false when it is there and cannot be removed.
 bool DeleteFileIfExists(const std::string& path);
 // Puts `from` in the place of `to` in one step, replacing an existing `to` and writing
-// through to the disk before it returns; false when that is not possible.
-bool ReplaceFileWith(const std::string& to, const std::string& from);
+// through to the disk before it returns; false when that is not possible, with the system's
+// error number in `systemError` when given.
+bool ReplaceFileWith(const std::string& to, const std::string& from, int* systemError = nullptr);
 
 }  // namespace pravik

@@ -12,7 +12,25 @@ namespace pravik::app {
 
 struct TLogFile::Handle {
   int Fd = -1;
+  bool TurnHeld = false;
 };
+
+namespace {
+
+// The turn is a lock of the open file description, so that two writers of one process
+// take turns as two processes do.
+struct flock TurnRange(short type) {
+  struct flock range {};
+  range.l_type = type;
+  range.l_whence = SEEK_SET;
+  range.l_start = 0x7FFFFFFFFFFFFFFELL;
+  range.l_len = 1;
+  return range;
+}
+
+constexpr long kTurnPollNs = 10 * 1000 * 1000;
+
+}  // namespace
 
 TLogFile::TLogFile(const std::string& path) : File(std::make_unique<Handle>()) {
   // O_APPEND puts every write at the end of the file as it is then, whoever else writes.
@@ -20,10 +38,34 @@ TLogFile::TLogFile(const std::string& path) : File(std::make_unique<Handle>()) {
 }
 
 TLogFile::~TLogFile() {
-  if (File->Fd >= 0) ::close(File->Fd);
+  if (File->Fd < 0) return;
+  if (File->TurnHeld) {
+    struct flock range = TurnRange(F_UNLCK);
+    ::fcntl(File->Fd, F_OFD_SETLK, &range);
+  }
+  ::close(File->Fd);
 }
 
 bool TLogFile::IsOpen() const { return File->Fd >= 0; }
+
+bool TLogFile::TakeTurn(int milliseconds) {
+  if (File->TurnHeld) return true;
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  const long long deadline = now.tv_sec * 1000LL + now.tv_nsec / 1000000 + milliseconds;
+  for (;;) {
+    struct flock range = TurnRange(F_WRLCK);
+    if (::fcntl(File->Fd, F_OFD_SETLK, &range) == 0) {
+      File->TurnHeld = true;
+      return true;
+    }
+    if (errno != EAGAIN && errno != EACCES && errno != EINTR) return false;
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    if (now.tv_sec * 1000LL + now.tv_nsec / 1000000 >= deadline) return false;
+    const timespec pause{0, kTurnPollNs};
+    ::nanosleep(&pause, nullptr);
+  }
+}
 
 bool TLogFile::Append(const std::string& bytes) {
   ssize_t written;
@@ -32,6 +74,8 @@ bool TLogFile::Append(const std::string& bytes) {
   } while (written < 0 && errno == EINTR);
   return written == static_cast<ssize_t>(bytes.size());
 }
+
+bool TLogFile::Truncate() { return ::ftruncate(File->Fd, 0) == 0; }
 
 std::int64_t FileSizeOf(const std::string& path) {
   struct stat info {};

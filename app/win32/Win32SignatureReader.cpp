@@ -8,44 +8,24 @@
 #include <cstdio>
 #include <string>
 
+#include "app/TrustResults.h"
 #include "net/win32/IdWin32Text.h"
 
 namespace pravik::app {
 
 namespace {
 
-// The system's result in its own words where they matter, else its number.
-std::string ResultName(LONG result) {
-  switch (static_cast<HRESULT>(result)) {
-    case ERROR_SUCCESS: return "trusted";
-    case TRUST_E_NOSIGNATURE: return "TRUST_E_NOSIGNATURE";
-    case TRUST_E_SUBJECT_FORM_UNKNOWN: return "TRUST_E_SUBJECT_FORM_UNKNOWN";
-    case TRUST_E_BAD_DIGEST: return "TRUST_E_BAD_DIGEST";
-    case CERT_E_UNTRUSTEDROOT: return "CERT_E_UNTRUSTEDROOT";
-    case CERT_E_CHAINING: return "CERT_E_CHAINING";
-    case CERT_E_EXPIRED: return "CERT_E_EXPIRED";
-    default: break;
-  }
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result));
-  return text;
-}
-
-// Results for a signature that matches its file but whose signer the system does not (or
-// not fully) trust: the certificate still names the publisher.
-bool OnlyTheChainFails(LONG result) {
-  switch (static_cast<HRESULT>(result)) {
-    case CERT_E_UNTRUSTEDROOT:
-    case CERT_E_CHAINING:
-    case CERT_E_EXPIRED:
-    case CERT_E_UNTRUSTEDTESTROOT:
-    case CERT_E_WRONG_USAGE:
-    case TRUST_E_EXPLICIT_DISTRUST:
-      return true;
-    default:
-      return false;
-  }
-}
+// The portable rule names the system's results by number; they must be the system's.
+static_assert(trust::kNoSignature == static_cast<std::uint32_t>(TRUST_E_NOSIGNATURE));
+static_assert(trust::kSubjectFormUnknown == static_cast<std::uint32_t>(TRUST_E_SUBJECT_FORM_UNKNOWN));
+static_assert(trust::kProviderUnknown == static_cast<std::uint32_t>(TRUST_E_PROVIDER_UNKNOWN));
+static_assert(trust::kBadDigest == static_cast<std::uint32_t>(TRUST_E_BAD_DIGEST));
+static_assert(trust::kExplicitDistrust == static_cast<std::uint32_t>(TRUST_E_EXPLICIT_DISTRUST));
+static_assert(trust::kExpired == static_cast<std::uint32_t>(CERT_E_EXPIRED));
+static_assert(trust::kRevoked == static_cast<std::uint32_t>(CERT_E_REVOKED));
+static_assert(trust::kUntrustedRoot == static_cast<std::uint32_t>(CERT_E_UNTRUSTEDROOT));
+static_assert(trust::kUntrustedCa == static_cast<std::uint32_t>(CERT_E_UNTRUSTEDCA));
+static_assert(trust::kSecuritySettings == static_cast<std::uint32_t>(CRYPT_E_SECURITY_SETTINGS));
 
 std::string Thumbprint(PCCERT_CONTEXT certificate) {
   BYTE hash[20];
@@ -60,7 +40,8 @@ std::string Thumbprint(PCCERT_CONTEXT certificate) {
   return hex;
 }
 
-std::string Subject(PCCERT_CONTEXT certificate) {
+// The subject as a reader of the log knows it; only for showing, never for comparing.
+std::string SubjectText(PCCERT_CONTEXT certificate) {
   CERT_NAME_BLOB* name = &certificate->pCertInfo->Subject;
   constexpr DWORD kForm = CERT_X500_NAME_STR | CERT_NAME_STR_NO_QUOTING_FLAG;
   const DWORD length = ::CertNameToStrW(X509_ASN_ENCODING, name, kForm, nullptr, 0);
@@ -69,6 +50,13 @@ std::string Subject(PCCERT_CONTEXT certificate) {
   ::CertNameToStrW(X509_ASN_ENCODING, name, kForm, text.data(), length);
   text.resize(length - 1);
   return CP949FromWide(text);
+}
+
+CERT_NAME_BLOB NameBlob(const std::string& encoded) {
+  CERT_NAME_BLOB blob{};
+  blob.cbData = static_cast<DWORD>(encoded.size());
+  blob.pbData = reinterpret_cast<BYTE*>(const_cast<char*>(encoded.data()));
+  return blob;
 }
 
 }  // namespace
@@ -88,31 +76,39 @@ TSignature TWin32SignatureReader::SignatureOf(const std::string& path) {
   // Workstations may be offline: no lookups on the network for the chain either.
   data.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
   GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+  ::SetLastError(ERROR_SUCCESS);
   const LONG result = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
 
   TSignature signature;
-  signature.Detail = ResultName(result);
-  const HRESULT code = static_cast<HRESULT>(result);
-  if (code == TRUST_E_NOSIGNATURE || code == TRUST_E_SUBJECT_FORM_UNKNOWN || code == TRUST_E_PROVIDER_UNKNOWN) {
-    signature.State = TSignature::TState::Unsigned;
-  } else if (result == ERROR_SUCCESS || OnlyTheChainFails(result)) {
+  signature.Result = static_cast<std::uint32_t>(result);
+  signature.LastError = static_cast<std::uint32_t>(::GetLastError());
+  // The signer is read whatever the result: a chain the system does not trust, an expired
+  // or distrusted certificate still name the publisher, and the rule decides about them.
+  if (data.hWVTStateData) {
     CRYPT_PROVIDER_DATA* provider = ::WTHelperProvDataFromStateData(data.hWVTStateData);
     CRYPT_PROVIDER_SGNR* signer = provider ? ::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
     if (signer && signer->csCertChain > 0 && signer->pasCertChain && signer->pasCertChain[0].pCert) {
-      signature.State = TSignature::TState::Valid;
-      signature.ChainTrusted = result == ERROR_SUCCESS;
-      signature.Thumbprint = Thumbprint(signer->pasCertChain[0].pCert);
-      signature.Subject = Subject(signer->pasCertChain[0].pCert);
-    } else {
-      signature.State = TSignature::TState::Broken;
-      signature.Detail += ", no signer certificate";
+      PCCERT_CONTEXT certificate = signer->pasCertChain[0].pCert;
+      signature.Thumbprint = Thumbprint(certificate);
+      signature.Subject = SubjectText(certificate);
+      const CERT_NAME_BLOB& subject = certificate->pCertInfo->Subject;
+      signature.EncodedSubject.assign(reinterpret_cast<const char*>(subject.pbData), subject.cbData);
+      // Not every system's policy looks at the dates (Wine's passes an expired signer); a
+      // timestamp would vouch for the signing time, without one the dates are now's.
+      signature.OutOfDate =
+          signer->csCounterSigners == 0 && ::CertVerifyTimeValidity(nullptr, certificate->pCertInfo) != 0;
     }
-  } else {
-    signature.State = TSignature::TState::Broken;
   }
   data.dwStateAction = WTD_STATEACTION_CLOSE;
   ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
   return signature;
+}
+
+bool TWin32SignatureReader::SameName(const std::string& encoded, const std::string& otherEncoded) {
+  if (encoded.empty() || otherEncoded.empty()) return false;
+  CERT_NAME_BLOB one = NameBlob(encoded);
+  CERT_NAME_BLOB other = NameBlob(otherEncoded);
+  return ::CertCompareCertificateName(X509_ASN_ENCODING, &one, &other) != FALSE;
 }
 
 }  // namespace pravik::app

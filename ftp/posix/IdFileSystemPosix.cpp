@@ -21,13 +21,14 @@ bool FolderExists(const std::string& path) {
 
 bool DeleteFileIfExists(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
 
-bool ReplaceFileWith(const std::string& to, const std::string& from) {
+bool ReplaceFileWith(const std::string& to, const std::string& from, int* systemError) {
   // The new bytes reach the disk before the name points at them.
   const int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = ::fsync(fd) == 0;
-  ::close(fd);
-  return synced && std::rename(from.c_str(), to.c_str()) == 0;
+  bool replaced = fd >= 0 && ::fsync(fd) == 0;
+  if (fd >= 0) ::close(fd);
+  replaced = replaced && std::rename(from.c_str(), to.c_str()) == 0;
+  if (!replaced && systemError) *systemError = errno;
+  return replaced;
 }
 
 }  // namespace pravik

@@ -20,9 +20,12 @@ bool DeleteFileIfExists(const std::string& path) {
   return ::DeleteFileW(WideFromCP949(path).c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
-bool ReplaceFileWith(const std::string& to, const std::string& from) {
-  return ::MoveFileExW(WideFromCP949(from).c_str(), WideFromCP949(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool ReplaceFileWith(const std::string& to, const std::string& from, int* systemError) {
+  if (::MoveFileExW(WideFromCP949(from).c_str(), WideFromCP949(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  if (systemError) *systemError = static_cast<int>(::GetLastError());
+  return false;
 }
 
 }  // namespace pravik

@@ -5,9 +5,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <regex>
 #include <string>
 #include <thread>
@@ -77,9 +79,9 @@ TEST_F(FileLogTest, RunsAppendToWhatEarlierRunsWrote) {
   EXPECT_THAT(lines[1], ::testing::EndsWith("second run"));
 }
 
-// Over 1 MiB at the start of a run, the log moves to ".1", replacing the older copy, and the
-// run begins a new one: never more than about 2 MiB on disk.
-TEST_F(FileLogTest, ALargeLogMovesAsideAtTheStartOfARun) {
+// Over 1 MiB before a line, the log moves to ".1", replacing the older copy, and the line
+// begins a new one.
+TEST_F(FileLogTest, ALargeLogMovesAsideBeforeTheNextLine) {
   const std::string full(TFileLog::kRotateSize + 1, 'x');
   std::ofstream(Path, std::ios::binary) << full;
   std::ofstream(Path + ".1", std::ios::binary) << "oldest";
@@ -93,6 +95,109 @@ TEST_F(FileLogTest, ALargeLogMovesAsideAtTheStartOfARun) {
   TFileLog(Path).Write("next run");
   EXPECT_EQ(Read(Path + ".1"), full);
   EXPECT_EQ(Read(Path).substr(0, atBound.size()), atBound);
+}
+
+struct CapCase {
+  const char* Name;
+  std::string Text;
+  std::string Written;  // the line's text as the log holds it
+  friend void PrintTo(const CapCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class FileLogCapTest : public FileLogTest, public ::testing::WithParamInterface<CapCase> {};
+
+// A text from outside (a reply, a database value, the version file's line) of any length
+// costs the log one bounded line, cut where a whole character ends.
+TEST_P(FileLogCapTest, ALongTextIsCutAtTheLineLimit) {
+  TFileLog(Path).Write(GetParam().Text);
+  const std::vector<std::string> lines = Lines(Path);
+  ASSERT_THAT(lines, SizeIs(1));
+  const std::string text = lines[0].substr(lines[0].find("] ") + 2);
+  EXPECT_EQ(text, GetParam().Written);
+}
+
+const std::string kEllipsis = "\xA1\xA6";
+const std::string kKorean = "\xB4\xD9";  // one double-byte character
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, FileLogCapTest,
+    ::testing::Values(
+        CapCase{"FitsExactly", std::string(2000, 'a'), std::string(2000, 'a')},
+        CapCase{"OneByteOver", std::string(2001, 'a'), std::string(2000, 'a') + kEllipsis + " (2001 bytes)"},
+        CapCase{"AReplyOfAMegabyte", std::string(1 << 20, 'r'),
+                std::string(2000, 'r') + kEllipsis + " (1048576 bytes)"},
+        CapCase{"DoubleByteCharacterAcrossTheLimit", std::string(1999, 'a') + kKorean + "b",
+                std::string(1999, 'a') + kEllipsis + " (2002 bytes)"},
+        CapCase{"EscapeAcrossTheLimit", std::string(1999, 'a') + "\r\n",
+                std::string(1999, 'a') + kEllipsis + " (2001 bytes)"},
+        CapCase{"EscapesCountAsWritten", std::string(1998, 'a') + "\r",
+                std::string(1998, 'a') + "\\r"}),
+    [](const ::testing::TestParamInfo<CapCase>& info) { return std::string(info.param.Name); });
+
+// One run of the texts that once grew the log from 1 MiB to 3.7 MiB: a 230 reply of 100
+// lines of 16 KB and a long version line, from a log one byte short of the bound.
+TEST_F(FileLogTest, ARunOfHugeTextsKeepsTheBound) {
+  std::ofstream(Path, std::ios::binary) << std::string(TFileLog::kRotateSize - 1, 'h');
+  {
+    TFileLog log(Path);
+    for (int i = 0; i < 100; ++i) log.Write("230-" + std::string(16 * 1024, 'w'));
+    log.Write("Local version \"" + std::string(1 << 20, '9') + "\"");
+  }
+  EXPECT_LE(std::filesystem::file_size(Path) + std::filesystem::file_size(Path + ".1"), 2.5 * (1 << 20));
+  // The first line still went to the old log; the bound moved it aside before the second.
+  const std::vector<std::string> lines = Lines(Path);
+  EXPECT_EQ(lines.size(), 100u);
+  EXPECT_TRUE(lines.back().ends_with("\xA1\xA6 (1048592 bytes)"));
+}
+
+// The older copy cannot be replaced (a folder has its name): the log is emptied instead,
+// so it cannot grow without limit.
+TEST_F(FileLogTest, ARotationThatCannotRenameEmptiesTheLog) {
+  std::ofstream(Path, std::ios::binary) << std::string(TFileLog::kRotateSize + 1, 'x');
+  std::filesystem::create_directory(Path + ".1");
+  TFileLog(Path).Write("after the bound");
+  EXPECT_THAT(Lines(Path), ElementsAre(::testing::EndsWith("after the bound")));
+  EXPECT_TRUE(std::filesystem::is_directory(Path + ".1"));
+}
+
+// Runs starting together over a full log move it aside once: none renames another's new log
+// over the history.
+TEST_F(FileLogTest, RunsStartingTogetherKeepTheHistory) {
+  const std::string history = std::string(TFileLog::kRotateSize, 'h') + "\r\n";
+  constexpr int kRuns = 4;
+  for (int round = 0; round < 10; ++round) {
+    std::filesystem::remove(Path + ".1");
+    std::ofstream(Path, std::ios::binary | std::ios::trunc) << history;
+    std::atomic<int> ready{0};
+    std::vector<std::thread> runs;
+    for (int run = 0; run < kRuns; ++run) {
+      runs.emplace_back([&, run] {
+        ++ready;
+        while (ready < kRuns) std::this_thread::yield();
+        TFileLog(Path).Write("run " + std::to_string(run));
+      });
+    }
+    for (std::thread& run : runs) run.join();
+    // A run that opened the log just before another moved it aside may still end its line
+    // there; no line is lost, and the history is never replaced.
+    const std::string older = Read(Path + ".1");
+    ASSERT_EQ(older.substr(0, history.size()), history) << "round " << round;
+    const std::size_t moved = Lines(Path + ".1").size() - 1;
+    EXPECT_EQ(Lines(Path).size() + moved, static_cast<std::size_t>(kRuns)) << "round " << round;
+  }
+}
+
+// A writer that holds its turn and never gives it up (suspended, or hung) costs another
+// run a bounded wait for that line, not its progress.
+TEST_F(FileLogTest, AWriterHoldingItsTurnIsNotWaitedForLong) {
+  TFileLog(Path).Write("before");
+  {
+    TLogFile holder(Path);
+    ASSERT_TRUE(holder.TakeTurn(0));
+    TFileLog(Path).Write("skipped");
+  }
+  TFileLog(Path).Write("after");
+  EXPECT_THAT(Lines(Path), ElementsAre(::testing::EndsWith("before"), ::testing::EndsWith("after")));
 }
 
 // A log that cannot be opened records nothing and raises nothing.

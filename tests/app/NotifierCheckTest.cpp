@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -14,6 +15,7 @@
 
 #include "app/PeImage.h"
 #include "app/Sha256.h"
+#include "app/TrustResults.h"
 #include "tests/app/TestPrograms.h"
 #include "tests/support/TestFolder.h"
 #include "tests/support/ErrorMessage.h"
@@ -99,16 +101,88 @@ TEST(PublishedSha256Test, ReadsTheCodeTablesText) {
   EXPECT_EQ(PublishedSha256(std::string("   ")), std::nullopt);
   EXPECT_EQ(PublishedSha256(lower), lower);
   EXPECT_EQ(PublishedSha256("  " + upper + " \t"), lower);
+  // As Windows 7's certutil prints it: in groups.
+  std::string grouped;
+  for (std::size_t at = 0; at < upper.size(); at += 2) grouped += upper.substr(at, 2) + " ";
+  EXPECT_EQ(PublishedSha256(grouped), lower);
+  EXPECT_EQ(PublishedSha256("e3b0 c442\t98fc" + lower.substr(12)), lower);
   for (const std::string& wrong : {lower.substr(1), lower + "0", "sha256:" + lower, lower.substr(0, 63) + "g"}) {
     EXPECT_EQ(test::MessageOf<EUpdateRefused>([&] { PublishedSha256(wrong); }),
               "Hash check: the published SHA-256 \"" + wrong + "\" is not 64 hexadecimal digits");
   }
 }
 
-TSignature Unsigned() { return {TSignature::TState::Unsigned, false, "", "", "TRUST_E_NOSIGNATURE"}; }
-TSignature Broken() { return {TSignature::TState::Broken, false, "", "", "TRUST_E_BAD_DIGEST"}; }
-TSignature SignedBy(const char* thumbprint, const char* subject, bool trusted) {
-  return {TSignature::TState::Valid, trusted, thumbprint, subject, trusted ? "trusted" : "CERT_E_UNTRUSTEDROOT"};
+TSignature Unsigned() { return {trust::kNoSignature, trust::kNoSignature, "", "", ""}; }
+TSignature Broken() { return {trust::kBadDigest, 0, "", "", ""}; }
+// A signature whose signer could be read; the doubles encode a subject as its own text.
+TSignature SignedBy(const char* thumbprint, const char* subject, std::uint32_t result = trust::kSuccess) {
+  return {result, 0, thumbprint, subject, subject};
+}
+constexpr std::uint32_t kSharingViolation = 32;
+
+// What each result the system may give means: whether an installed file with it imposes the
+// rule, and whether a new file with it may replace an installed one signed with the same
+// certificate. `Signer`: the system could still name the signer's certificate.
+struct TrustCase {
+  const char* Name;
+  std::uint32_t Result, LastError;
+  bool Signer;
+  bool Imposes, Accepted;
+  friend void PrintTo(const TrustCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class TrustResultTest : public ::testing::TestWithParam<TrustCase> {};
+
+TEST_P(TrustResultTest, TheRuleFailsClosed) {
+  const TrustCase& c = GetParam();
+  const TSignature signature{c.Result, c.LastError, c.Signer ? "AA" : "", c.Signer ? "CN=Pravik" : "",
+                             c.Signer ? "CN=Pravik" : ""};
+  // Installed: imposing means an unsigned download is refused.
+  EXPECT_EQ(PublisherFault(signature, Unsigned(), false).empty(), !c.Imposes) << PublisherFault(signature, Unsigned(), false);
+  const std::string fault = PublisherFault(SignedBy("AA", "CN=Pravik"), signature, c.Signer);
+  EXPECT_EQ(fault.empty(), c.Accepted) << fault;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, TrustResultTest,
+    ::testing::Values(
+        TrustCase{"Trusted", trust::kSuccess, 0, true, true, true},
+        TrustCase{"NoSignature", trust::kNoSignature, trust::kNoSignature, false, false, false},
+        TrustCase{"NoSignatureSubjectFormUnknown", trust::kNoSignature, trust::kSubjectFormUnknown, false, false,
+                  false},
+        TrustCase{"NoSignatureProviderUnknown", trust::kNoSignature, trust::kProviderUnknown, false, false, false},
+        // The same result for a file that could not be opened: nothing is proven.
+        TrustCase{"NoSignatureFileNotReadable", trust::kNoSignature, kSharingViolation, false, true, false},
+        TrustCase{"SubjectFormUnknownAlone", trust::kSubjectFormUnknown, 0, false, true, false},
+        TrustCase{"BadDigest", trust::kBadDigest, 0, true, false, false},
+        TrustCase{"UntrustedRoot", trust::kUntrustedRoot, 0, true, true, true},
+        TrustCase{"UntrustedTestRoot", trust::kUntrustedTestRoot, 0, true, true, true},
+        TrustCase{"UntrustedCa", trust::kUntrustedCa, 0, true, true, true},
+        TrustCase{"Chaining", trust::kChaining, 0, true, true, true},
+        TrustCase{"ValidityPeriodNesting", trust::kValidityPeriodNesting, 0, true, true, true},
+        TrustCase{"WrongUsage", trust::kWrongUsage, 0, true, true, true},
+        TrustCase{"CertSignature", trust::kCertSignature, 0, true, true, true},
+        TrustCase{"BasicConstraints", trust::kBasicConstraints, 0, true, true, true},
+        TrustCase{"TimeStamp", trust::kTimeStamp, 0, true, true, true},
+        TrustCase{"SecuritySettings", trust::kSecuritySettings, 0, true, true, true},
+        TrustCase{"ExplicitDistrust", trust::kExplicitDistrust, 0, true, true, false},
+        TrustCase{"Expired", trust::kExpired, 0, true, true, false},
+        TrustCase{"Revoked", trust::kRevoked, 0, true, true, false},
+        TrustCase{"SubjectNotTrusted", trust::kSubjectNotTrusted, 0, true, true, false},
+        TrustCase{"FileError", trust::kFileError, 0, false, true, false},
+        TrustCase{"NobodyListedIt", 0x80001234, 0, true, true, false},
+        TrustCase{"TrustedWithoutSigner", trust::kSuccess, 0, false, true, false}),
+    [](const ::testing::TestParamInfo<TrustCase>& info) { return std::string(info.param.Name); });
+
+// A system that passes a signer whose certificate has expired (no timestamp) does not get
+// it past the rule: the certificate's dates count as the system's CERT_E_EXPIRED.
+TEST(TrustResultDatesTest, AnOutOfDateCertificateIsRefusedWhateverTheResult) {
+  TSignature received = SignedBy("AA", "CN=Pravik");
+  received.OutOfDate = true;
+  EXPECT_EQ(CertificateFault(received), "its certificate has expired");
+  EXPECT_FALSE(PublisherFault(SignedBy("AA", "CN=Pravik"), received, true).empty());
+  // As the installed program it still imposes the rule.
+  EXPECT_FALSE(PublisherFault(received, Unsigned(), false).empty());
 }
 
 struct PublisherCase {
@@ -122,24 +196,36 @@ class PublisherRuleTest : public ::testing::TestWithParam<PublisherCase> {};
 
 TEST_P(PublisherRuleTest, ASignedNotifierIsReplacedOnlyByItsPublisher) {
   const PublisherCase& c = GetParam();
-  EXPECT_EQ(PublisherFault(c.Installed, c.Received).empty(), c.Accepted) << PublisherFault(c.Installed, c.Received);
+  const bool sameSubject = !c.Installed.EncodedSubject.empty() && c.Installed.EncodedSubject == c.Received.EncodedSubject;
+  const std::string fault = PublisherFault(c.Installed, c.Received, sameSubject);
+  EXPECT_EQ(fault.empty(), c.Accepted) << fault;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, PublisherRuleTest,
     ::testing::Values(
         PublisherCase{"UnsignedByUnsigned", Unsigned(), Unsigned(), true},
-        PublisherCase{"UnsignedBySigned", Unsigned(), SignedBy("AA", "CN=Pravik", false), true},
+        PublisherCase{"UnsignedBySigned", Unsigned(), SignedBy("AA", "CN=Pravik", trust::kUntrustedRoot), true},
         PublisherCase{"BrokenInstalledImposesNothing", Broken(), Unsigned(), true},
-        PublisherCase{"SignedByUnsigned", SignedBy("AA", "CN=Pravik", false), Unsigned(), false},
-        PublisherCase{"SignedByBroken", SignedBy("AA", "CN=Pravik", false), Broken(), false},
-        PublisherCase{"SameCertificateUntrustedRoot", SignedBy("AA", "CN=Pravik", false),
-                      SignedBy("AA", "CN=Pravik", false), true},
-        PublisherCase{"AnotherPublisher", SignedBy("AA", "CN=Pravik", true), SignedBy("BB", "CN=Other", true), false},
-        PublisherCase{"RenewedCertificateTrusted", SignedBy("AA", "CN=Pravik", false),
-                      SignedBy("CC", "CN=Pravik", true), true},
-        PublisherCase{"SameSubjectUntrusted", SignedBy("AA", "CN=Pravik", true), SignedBy("CC", "CN=Pravik", false),
-                      false}),
+        PublisherCase{"SignedByUnsigned", SignedBy("AA", "CN=Pravik", trust::kUntrustedRoot), Unsigned(), false},
+        PublisherCase{"SignedByBroken", SignedBy("AA", "CN=Pravik", trust::kUntrustedRoot), Broken(), false},
+        PublisherCase{"SameCertificateUntrustedRoot", SignedBy("AA", "CN=Pravik", trust::kUntrustedRoot),
+                      SignedBy("AA", "CN=Pravik", trust::kUntrustedRoot), true},
+        PublisherCase{"AnotherPublisher", SignedBy("AA", "CN=Pravik"), SignedBy("BB", "CN=Other"), false},
+        PublisherCase{"RenewedCertificateTrusted", SignedBy("AA", "CN=Pravik", trust::kUntrustedRoot),
+                      SignedBy("CC", "CN=Pravik"), true},
+        PublisherCase{"SameSubjectUntrusted", SignedBy("AA", "CN=Pravik"),
+                      SignedBy("CC", "CN=Pravik", trust::kUntrustedRoot), false},
+        // Both signed by one certificate that has since expired: no longer a publisher.
+        PublisherCase{"SameCertificateExpired", SignedBy("AA", "CN=Pravik", trust::kExpired),
+                      SignedBy("AA", "CN=Pravik", trust::kExpired), false},
+        // Names are compared as the certificates encode them: one value that reads like two
+        // is another name.
+        PublisherCase{"SubjectThatOnlyReadsTheSame", SignedBy("AA", "CN=Pravik, O=Pravik"),
+                      {trust::kSuccess, 0, "CC", "CN=Pravik, O=Pravik", "CN=\"Pravik, O=Pravik\""}, false},
+        // An installed signature that could not be read imposes the rule, and nothing matches it.
+        PublisherCase{"UnreadableInstalledMatchesNothing", TSignature{trust::kNoSignature, kSharingViolation, "", "", ""},
+                      SignedBy("", "", trust::kSuccess), false}),
     [](const ::testing::TestParamInfo<PublisherCase>& info) { return std::string(info.param.Name); });
 
 // Signatures by file name, as a test arranges them.
@@ -148,6 +234,9 @@ class FakeSignatures : public ISignatureReader {
   TSignature SignatureOf(const std::string& path) override {
     const auto found = ByName.find(std::filesystem::path(path).filename().string());
     return found == ByName.end() ? Unsigned() : found->second;
+  }
+  bool SameName(const std::string& encoded, const std::string& otherEncoded) override {
+    return !encoded.empty() && encoded == otherEncoded;
   }
   std::map<std::string, TSignature> ByName;
 };
@@ -192,11 +281,16 @@ TEST_F(NotifierCheckTest, TheChecksNameWhatWasExpectedAndWhatCame) {
   EXPECT_EQ(test::MessageOf<EUpdateRefused>([&] { Check(program, std::string("not a digest")); }),
             "Hash check: the published SHA-256 \"not a digest\" is not 64 hexadecimal digits");
 
-  Signatures.ByName["PravikNW.exe"] = SignedBy("AA", "CN=Pravik", false);
+  Signatures.ByName["PravikNW.exe"] = SignedBy("AA", "CN=Pravik", trust::kUntrustedRoot);
   EXPECT_EQ(test::MessageOf<EUpdateRefused>([&] { Check(program, digest); }),
             "Publisher check: the installed notifier is signed by \"CN=Pravik\" (certificate AA, chain not "
-            "trusted), the new one is unsigned (TRUST_E_NOSIGNATURE)");
-  Signatures.ByName["PravikNW.exe.download"] = SignedBy("AA", "CN=Pravik", false);
+            "trusted: CERT_E_UNTRUSTEDROOT), the new one is unsigned (TRUST_E_NOSIGNATURE)");
+  Signatures.ByName["PravikNW.exe.download"] = SignedBy("AA", "CN=Pravik", trust::kExpired);
+  EXPECT_EQ(test::MessageOf<EUpdateRefused>([&] { Check(program, digest); }),
+            "Publisher check: the installed notifier is signed by \"CN=Pravik\" (certificate AA, chain not "
+            "trusted: CERT_E_UNTRUSTEDROOT), the new one is signed by \"CN=Pravik\" (certificate AA, chain not "
+            "trusted: CERT_E_EXPIRED): its certificate has expired");
+  Signatures.ByName["PravikNW.exe.download"] = SignedBy("AA", "CN=Pravik", trust::kUntrustedRoot);
   EXPECT_NO_THROW(Check(program, digest));
 }
 

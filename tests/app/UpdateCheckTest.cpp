@@ -16,6 +16,7 @@
 
 #include "app/AppTexts.h"
 #include "app/Sha256.h"
+#include "app/TrustResults.h"
 #include "app/UpdateServices.h"
 #include "app/untMngFtp.h"
 #include "tests/app/FtpServerProcess.h"
@@ -72,9 +73,8 @@ class FakeNotifier : public INotifierControl {
 // Every program file unsigned, as the stand-ins of these tests are.
 class UnsignedPrograms : public ISignatureReader {
  public:
-  TSignature SignatureOf(const std::string&) override {
-    return {TSignature::TState::Unsigned, false, "", "", "TRUST_E_NOSIGNATURE"};
-  }
+  TSignature SignatureOf(const std::string&) override { return {trust::kNoSignature, trust::kNoSignature, "", "", ""}; }
+  bool SameName(const std::string&, const std::string&) override { return false; }
 };
 
 class FakeOutput : public IStandardOutput {

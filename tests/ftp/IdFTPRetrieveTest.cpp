@@ -450,14 +450,19 @@ class RecordingCheck : public TIdRetrievalCheck {
  public:
   void Consume(const void* bytes, std::int32_t count) override { Seen.append(static_cast<const char*>(bytes), count); }
   void Verify(const std::string& receivedPath, std::int64_t byteCount) override {
-    std::ifstream file(receivedPath, std::ios::binary);
-    VerifiedContent.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    {
+      std::ifstream file(receivedPath, std::ios::binary);
+      VerifiedContent.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
     VerifiedCount = byteCount;
     if (Refuse) throw EIdException("refused by the check");
+    if (TakeAway) std::filesystem::remove(receivedPath);
   }
   std::string Seen, VerifiedContent;
   std::int64_t VerifiedCount = -1;
   bool Refuse = false;
+  // Removes the received file, so that putting it in place fails.
+  bool TakeAway = false;
 };
 
 class FtpRetrievalCheckTest : public FtpRetrieveTest {
@@ -484,6 +489,19 @@ TEST_F(FtpRetrievalCheckTest, SeesEveryByteAndTheWholeBeforeTheReplace) {
 TEST_F(FtpRetrievalCheckTest, ARefusalLeavesTheOldFile) {
   Check.Refuse = true;
   EXPECT_EQ(MessageOf<EIdException>([&] { RetrieveChecked(); }), "refused by the check");
+  ExpectOldProgramUntouched();
+}
+
+// A replace that fails says why in the system's own number: 2 is "not found" on both systems.
+TEST_F(FtpRetrievalCheckTest, AFailedReplaceCarriesTheSystemsErrorNumber) {
+  Check.TakeAway = true;
+  try {
+    RetrieveChecked();
+    FAIL() << "the replace did not fail";
+  } catch (const EFCreateError& error) {
+    EXPECT_EQ(std::string(error.what()), "Cannot create file " + Target);
+    EXPECT_EQ(error.SystemErrorCode, 2);
+  }
   ExpectOldProgramUntouched();
 }
 
