@@ -31,10 +31,11 @@ class INotifierControl {
   // Whether a mutex of that name exists and opens with all access; never creates one.
   virtual bool MutexExists(const std::string& name) = 0;
   // Ends, with exit code 0, the process of the first top-level window with that title;
-  // nothing when there is none. Does not wait for the end.
-  virtual void TerminateWindowOwner(const std::string& title) = 0;
-  // Starts the program file without waiting for it; failures pass silently.
-  virtual void StartProgram(const std::string& path, int showCommand) = 0;
+  // nothing when there is none. Does not wait for the end. True when the window was there.
+  virtual bool TerminateWindowOwner(const std::string& title) = 0;
+  // Starts the program file without waiting for it and returns the system's result
+  // (WinExec's: above 31 when it started, else its error); a failure raises nothing.
+  virtual std::uint32_t StartProgram(const std::string& path, int showCommand) = 0;
 };
 
 // The administrator's log: one line per event, for finding out afterwards what a run did

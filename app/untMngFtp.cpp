@@ -43,6 +43,9 @@ constexpr const char* kRowMeaning[] = {
     "versions differ, notifier not running: download now, start the notifier",
 };
 
+// WinExec's results above this mean the program started.
+constexpr std::uint32_t kStartedAbove = 31;
+
 using TClock = std::chrono::steady_clock;
 
 long long MillisecondsSince(TClock::time_point began) {
@@ -209,13 +212,16 @@ void TfrmMngFtp::RecordInstalledVersion() {
 bool TfrmMngFtp::IsNotifierRunning() { return Notifier.MutexExists(kNotifierMutex); }
 
 void TfrmMngFtp::btnKillProClick() {
-  Log.Write("Stopping the notifier: the owner of the window " + Quoted(kNotifierWindowTitle));
-  Notifier.TerminateWindowOwner(kNotifierWindowTitle);
+  const bool found = Notifier.TerminateWindowOwner(kNotifierWindowTitle);
+  Log.Write("Stopping the notifier: the owner of the window " + Quoted(kNotifierWindowTitle) +
+            (found ? ": window found, its process ended" : ": no such window"));
 }
 
 void TfrmMngFtp::StartNotifier() {
-  Log.Write("Starting the notifier " + Paths.Notifier);
-  Notifier.StartProgram(Paths.Notifier, kNotifierShowCommand);
+  const std::uint32_t result = Notifier.StartProgram(Paths.Notifier, kNotifierShowCommand);
+  // Above 31 the system started it; below, the number is its reason (2: no such file).
+  Log.Write("Starting the notifier " + Paths.Notifier +
+            (result > kStartedAbove ? ": started" : ": not started, system result " + std::to_string(result)));
 }
 
 std::string TfrmMngFtp::LookUp(const std::string& code, const std::string& setting, bool secret) {

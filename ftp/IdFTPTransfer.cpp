@@ -229,6 +229,10 @@ void TIdFTP::RunActiveTransfer(const std::string& command, TIdStream& stream, bo
   // Only the server may deliver the file: a connection from elsewhere is turned away.
   listener->PeerIP = control.RemoteIP;
   listener->AcceptTimeout = ReadTimeout;
+  // A server that closes the control connection instead of connecting ends the wait at
+  // once; a reply that comes meanwhile waits in the input queue for its turn.
+  listener->WatchedSocket = control.SysSocket;
+  listener->OnWatchedReadable = [this] { FillInputQueue(true, 0, false); };
   listener->StartListening();
   AnnounceDataPort(*listener->Binding());
   if (resume) SendRestart(stream);

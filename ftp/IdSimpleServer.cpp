@@ -8,6 +8,7 @@
 #include "ftp/IdFtpResourceStrings.h"
 #include "net/IdIOHandlerSocket.h"
 #include "net/IdSocketHandle.h"
+#include "net/IdStack.h"
 
 namespace pravik {
 
@@ -96,7 +97,15 @@ bool TIdSimpleServer::AcceptPeer() {
         if (waited >= AcceptTimeout) throw EIdAcceptTimeout(rs::AcceptTimeout);
         slice = static_cast<int>(std::min<long long>(slice, AcceptTimeout - waited));
       }
-      result = binding.WaitReadable(slice);
+      TIdSocketList readList{ListenSocket};
+      if (WatchedSocket != Id_INVALID_SOCKET) readList.push_back(WatchedSocket);
+      result = false;
+      if (GlobalStack->SockSelect(&readList, nullptr, nullptr, slice) > 0) {
+        for (const TIdStackSocketHandle ready : readList) {
+          if (ready == WatchedSocket && OnWatchedReadable) OnWatchedReadable();
+          if (ready == ListenSocket) result = true;
+        }
+      }
       if (!result) continue;
       binding.ListenBacklog(1);
       binding.AcceptFrom(ListenSocket);

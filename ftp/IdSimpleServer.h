@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ftp/IdTCPConnection.h"
@@ -29,7 +30,8 @@ class TIdSimpleServer : public TIdTCPConnection {
   // Waits for a peer in AcceptPollTime slices and accepts it; true when one was accepted.
   // The listening socket is closed afterwards either way. A peer from an address other
   // than PeerIP (when set) is closed at once and the wait goes on; with AcceptTimeout
-  // set, a wait longer than that raises EIdAcceptTimeout.
+  // set, a wait longer than that raises EIdAcceptTimeout. Raises what OnWatchedReadable
+  // raises.
   virtual bool AcceptPeer();
   // Makes, attaches and opens its own socket transport.
   void CreateTransport();
@@ -48,6 +50,11 @@ class TIdSimpleServer : public TIdTCPConnection {
   std::string PeerIP;
   // The longest wait for a peer in ms; 0: no limit.
   std::int32_t AcceptTimeout = 0;
+  // A socket watched while AcceptPeer waits: when it becomes readable, OnWatchedReadable
+  // runs at once, and what it raises ends the wait (the FTP client's control connection,
+  // which the server may close instead of connecting).
+  TIdStackSocketHandle WatchedSocket = Id_INVALID_SOCKET;
+  std::function<void()> OnWatchedReadable;
 };
 
 }  // namespace pravik

@@ -16,19 +16,20 @@ bool TWin32NotifierControl::MutexExists(const std::string& name) {
   return true;
 }
 
-void TWin32NotifierControl::TerminateWindowOwner(const std::string& title) {
+bool TWin32NotifierControl::TerminateWindowOwner(const std::string& title) {
   const HWND window = ::FindWindowA(nullptr, title.c_str());
-  if (!window) return;
+  if (!window) return false;
   DWORD processId = 0;
   ::GetWindowThreadProcessId(window, &processId);
   // Each step runs whatever the one before gave: a refused handle makes the rest do nothing.
   const HANDLE process = ::OpenProcess(kProcessTerminate, FALSE, processId);
   ::TerminateProcess(process, 0);
   if (process) ::CloseHandle(process);
+  return true;
 }
 
-void TWin32NotifierControl::StartProgram(const std::string& path, int showCommand) {
-  ::WinExec(path.c_str(), static_cast<UINT>(showCommand));
+std::uint32_t TWin32NotifierControl::StartProgram(const std::string& path, int showCommand) {
+  return ::WinExec(path.c_str(), static_cast<UINT>(showCommand));
 }
 
 }  // namespace pravik::app

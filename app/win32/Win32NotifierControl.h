@@ -8,8 +8,8 @@ namespace pravik::app {
 class TWin32NotifierControl : public INotifierControl {
  public:
   bool MutexExists(const std::string& name) override;
-  void TerminateWindowOwner(const std::string& title) override;
-  void StartProgram(const std::string& path, int showCommand) override;
+  bool TerminateWindowOwner(const std::string& title) override;
+  std::uint32_t StartProgram(const std::string& path, int showCommand) override;
 };
 
 }  // namespace pravik::app

@@ -60,9 +60,13 @@ class FakeNotifier : public INotifierControl {
     Events.push_back("probe " + name);
     return Running;
   }
-  void TerminateWindowOwner(const std::string& title) override { Events.push_back("kill " + title); }
-  void StartProgram(const std::string& path, int showCommand) override {
+  bool TerminateWindowOwner(const std::string& title) override {
+    Events.push_back("kill " + title);
+    return Running;
+  }
+  std::uint32_t StartProgram(const std::string& path, int showCommand) override {
     Events.push_back("start " + std::filesystem::path(path).filename().string() + " " + std::to_string(showCommand));
+    return std::filesystem::exists(path) ? 33 : 2;
   }
   bool Running = false;
 
@@ -292,7 +296,7 @@ TEST_F(UpdateCheckTest, TheLogTellsTheWholeDelayedUpdate) {
       "Local version \"0407\" (first line of " + Paths.VersionFileToRead + ")",
       "Decision: row 5, versions differ, notifier running: stop the notifier, download in 2000 ms (notifier program " +
           Paths.NotifierToProbe + " present)",
-      "Stopping the notifier: the owner of the window \"PravikNW\"",
+      "Stopping the notifier: the owner of the window \"PravikNW\": window found, its process ended",
       "Delayed download",
       "Setting FTP host (code 760/001): \"" + host + "\"",
       "Setting FTP user (code 760/002): \"pravik\"",
@@ -305,11 +309,27 @@ TEST_F(UpdateCheckTest, TheLogTellsTheWholeDelayedUpdate) {
       "Retrieving PravikNW.exe in active binary mode into " + Paths.Notifier,
       "Retrieved " + std::to_string(std::string(kNewProgram).size()) + " bytes in ",
       "Version file " + Paths.VersionFileToWrite + " written, first line \"0408\"",
-      "Starting the notifier " + Paths.Notifier,
+      "Starting the notifier " + Paths.Notifier + ": started",
   };
   ASSERT_EQ(UpdateLog.Lines.size(), std::size(expected)) << UpdateLog.All();
   for (std::size_t i = 0; i < std::size(expected); ++i)
     EXPECT_EQ(UpdateLog.Lines[i].rfind(expected[i], 0), 0u) << UpdateLog.Lines[i];
+}
+
+// The log says what the system did with each stop and start, not only that one was asked.
+TEST_F(UpdateCheckTest, TheLogTellsWhetherTheStopFoundAWindowAndTheStartSucceeded) {
+  Database("0408", ServerHost(), "/empty");
+  Workstation("0407", false, false);
+  Run();
+  EXPECT_NE(UpdateLog.All().find("Starting the notifier " + Paths.Notifier + ": not started, system result 2\n"),
+            std::string::npos)
+      << UpdateLog.All();
+  UpdateLog.Lines.clear();
+  Database("0408", ServerHost());
+  Workstation("0408", true, false);
+  Form->btnKillProClick();
+  EXPECT_THAT(UpdateLog.Lines,
+              ElementsAre("Stopping the notifier: the owner of the window \"PravikNW\": no such window"));
 }
 
 TEST_F(UpdateCheckTest, EmptyServerVersionEmptiesTheFirstLineAndThenCountsAsEqual) {

@@ -338,6 +338,25 @@ TEST_F(FtpRetrieveTest, ServerThatNeverConnectsBackIsGivenUp) {
   ExpectOldProgramUntouched();
 }
 
+// The server closes the control connection where the data connection should come: the
+// wait ends with the close, not with the accept limit (a minute here) running out.
+TEST_F(FtpRetrieveTest, ControlConnectionClosedWhileWaitingForDataEndsTheWait) {
+  ScriptUntilData().Close();
+  Connect();
+  Ftp.ReadTimeout = 60000;
+  EXPECT_EQ(MessageOf<EIdConnClosedGracefully>([&] { Retrieve(); }), "Connection Closed Gracefully.");
+  ExpectOldProgramUntouched();
+}
+
+// A reply that arrives while the client waits for the data connection is kept for its turn.
+TEST_F(FtpRetrieveTest, AReplyWhileWaitingForDataIsReadInItsTurn) {
+  ScriptUntilData().Send("226 Transfer complete\r\n").Pause(300);
+  DeliverToAnnouncedPort(Server, kNewProgram);
+  Connect();
+  Retrieve();
+  EXPECT_EQ(ReadFile(Target), kNewProgram);
+}
+
 TEST_F(FtpRetrieveTest, DataConnectionThatFallsSilentIsGivenUp) {
   ScriptUntilData();
   ServeAnnouncedPort(Server, "127.0.0.1", [](TIdIOHandlerSocket& connection) {
