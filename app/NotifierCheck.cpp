@@ -72,18 +72,23 @@ void TNotifierCheck::Consume(const void* bytes, std::int32_t count) {
 void TNotifierCheck::Verify(const std::string& receivedPath, std::int64_t byteCount) {
   if (const std::string fault = PeImageFault(Head, byteCount); !fault.empty())
     throw EUpdateRefused("Windows program check: " + fault + " (" + std::to_string(byteCount) + " bytes)");
-  if (const std::optional<std::string> published = PublishedSha256(CodeText)) {
-    const std::string received = Hash.HexDigest();
-    if (received != *published)
-      throw EUpdateRefused("Hash check: the published SHA-256 is " + *published + ", the file's is " + received);
-  }
+  const std::string received = Hash.HexDigest();
+  const std::optional<std::string> published = PublishedSha256(CodeText);
+  if (published && received != *published)
+    throw EUpdateRefused("Hash check: the published SHA-256 is " + *published + ", the file's is " + received);
+  std::string publisher = "no installed notifier";
   if (FileExists(InstalledPath)) {
     const TSignature installed = Signatures.SignatureOf(InstalledPath);
-    const TSignature received = Signatures.SignatureOf(receivedPath);
+    const TSignature signature = Signatures.SignatureOf(receivedPath);
     const std::string fault =
-        PublisherFault(installed, received, Signatures.SameName(installed.EncodedSubject, received.EncodedSubject));
+        PublisherFault(installed, signature, Signatures.SameName(installed.EncodedSubject, signature.EncodedSubject));
     if (!fault.empty()) throw EUpdateRefused("Publisher check: " + fault);
+    publisher = SignatureStateOf(installed) == TSignatureState::Present
+                    ? "the publisher of the installed notifier"
+                    : "no publisher imposed, the installed notifier is " + Described(installed);
   }
+  FFindings = "Windows program, SHA-256 " + received + (published ? " as published" : " (none published)") + ", " +
+              publisher;
 }
 
 }  // namespace pravik::app

@@ -43,6 +43,9 @@ class TNotifierCheck : public TIdRetrievalCheck {
   void Consume(const void* bytes, std::int32_t count) override;
   // Raises EUpdateRefused naming the first check that refuses.
   void Verify(const std::string& receivedPath, std::int64_t byteCount) override;
+  // After a Verify that passed: what each check found, for the log ("Windows program,
+  // SHA-256 … as published, …").
+  const std::string& Findings() const { return FFindings; }
 
   // The most of the file's start kept for the look at its headers.
   static constexpr std::size_t kHeadSize = 64 * 1024;
@@ -53,6 +56,7 @@ class TNotifierCheck : public TIdRetrievalCheck {
   const std::optional<std::string> CodeText;
   TSha256 Hash;
   std::string Head;
+  std::string FFindings;
 };
 
 }  // namespace pravik::app

@@ -284,7 +284,8 @@ bool TfrmMngFtp::DownLoadFile() {
     // An abort returns without error and leaves the old program: nothing new to record.
     retrieved = !IdFTP1.TransferAborted();
     const std::string figures = TransferFigures(FBytesReceived, MillisecondsSince(retrieving));
-    Log.Write(retrieved ? "Retrieved " + figures + "; " + Paths.Notifier + " replaced"
+    Log.Write(retrieved ? "Retrieved " + figures + "; " + Paths.Notifier + " replaced after the checks: " +
+                              check.Findings()
                         : "Retrieval aborted after " + figures + "; " + Paths.Notifier + " kept");
   } catch (const std::exception& error) {
     retrieved = false;

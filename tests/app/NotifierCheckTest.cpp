@@ -294,5 +294,27 @@ TEST_F(NotifierCheckTest, TheChecksNameWhatWasExpectedAndWhatCame) {
   EXPECT_NO_THROW(Check(program, digest));
 }
 
+// What passed is told as well: which digest was compared, and whether a publisher counted.
+TEST_F(NotifierCheckTest, WhatPassedIsTold) {
+  const std::string program = test::WindowsProgram("new");
+  const std::string digest = Sha256Of(program);
+  auto findings = [&](std::optional<std::string> codeText) {
+    std::ofstream(Received, std::ios::binary) << program;
+    TNotifierCheck check(Signatures, Installed, std::move(codeText));
+    check.Consume(program.data(), static_cast<std::int32_t>(program.size()));
+    check.Verify(Received, static_cast<std::int64_t>(program.size()));
+    return check.Findings();
+  };
+  EXPECT_EQ(findings(std::nullopt), "Windows program, SHA-256 " + digest +
+                                        " (none published), no publisher imposed, the installed notifier is "
+                                        "unsigned (TRUST_E_NOSIGNATURE)");
+  Signatures.ByName["PravikNW.exe"] = SignedBy("AA", "CN=Pravik");
+  Signatures.ByName["PravikNW.exe.download"] = SignedBy("AA", "CN=Pravik");
+  EXPECT_EQ(findings(digest), "Windows program, SHA-256 " + digest +
+                                  " as published, the publisher of the installed notifier");
+  std::filesystem::remove(Installed);
+  EXPECT_EQ(findings(digest), "Windows program, SHA-256 " + digest + " as published, no installed notifier");
+}
+
 }  // namespace
 }  // namespace pravik::app

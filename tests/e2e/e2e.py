@@ -50,8 +50,9 @@ RUN_LIMIT = 150
 SILENCE_LIMIT = 60
 # The whole scenario, its cleanup included, ends before ctest kills it at 300 s.
 SCENARIO_LIMIT = 270
-# How long a window waiting for its user must stay there, enabled, to count as idle.
-IDLE_SECONDS = 1.0
+# How long a window waiting for its user must stay there, enabled, to count as idle: longer
+# than the 2000 ms of the timer, so a program that wrongly tried again would be seen.
+IDLE_SECONDS = 3.0
 # Where the program's built-in database server name leads on this machine, and the port and
 # protocol a workstation's SQL Server client configuration would give FreeTDS.
 DB_ADDRESS = "127.0.21.254"
@@ -59,7 +60,7 @@ DB_PORT = 1433
 TDS_VERSION = "7.4"
 SHARING_VIOLATION = 32
 # Never in the administrator's log: the FTP password, the database's password, its login.
-SECRETS = (FTP_PASSWORD, "73quenda18", "PWD=")
+SECRETS = (FTP_PASSWORD, "73quenda18", "PWD=", "UID=")
 # The program's bounds on the central database: the login and each statement.
 DB_LOGIN_LIMIT = 15
 
@@ -114,6 +115,8 @@ class Run:
         self.mounted = []
         self.restore_dpi = False
         self.checks = []
+        # What this run's own secrets are beyond the fixed ones (a scenario's passwords).
+        self.secrets = list(SECRETS)
         self.work = os.path.join(args.work, name)
         shutil.rmtree(self.work, ignore_errors=True)
         os.makedirs(self.work)
@@ -202,6 +205,9 @@ class Run:
     def database(self, version=SERVER_VERSION, host="", user=FTP_USER, password=FTP_PASSWORD,
                  directory=FTP_DIRECTORY, settings=True, published=None):
         """The central database; published, when given, is the notifier's SHA-256 (code 998)."""
+        if password and password not in self.secrets:
+            # A part long enough to be no accident, short enough to be found in a cut line.
+            self.secrets.append(password[:64])
         path = os.path.join(self.work, "PravikALL")
         with sqlite3.connect(path) as db:
             db.execute("Create Table MVERCHKMESSAGECLIENT (CHKVERSION Text)")
@@ -545,7 +551,7 @@ class Run:
         if os.path.exists(self.log_path):
             with open(self.log_path, "rb") as f:
                 text = f.read().decode("cp949", errors="replace")
-            told = [secret for secret in SECRETS if secret in text]
+            told = [secret for secret in self.secrets if secret in text]
             if told:
                 failed += 1
                 print("FAIL the log holds a secret (%d of them)" % len(told))
@@ -644,6 +650,7 @@ def row1_no_program(run):
     arrange(run, "0407", 1, program=None)
     run.run_updater()
     expect_outcome(run, ["new started"], "new", "0408")
+    expect_log(run, "Decision: row 1, no notifier program", ("Retrieved ", "no installed notifier"))
 
 
 @scenario
@@ -651,6 +658,7 @@ def row2_version_n(run):
     arrange(run, "N\r\nkept line", 2)
     run.run_updater()
     expect_outcome(run, ["new started"], "new", "0408\r\nkept line")
+    expect_log(run, 'Local version "N"', "Decision: row 2, no local version", "Retrieved ")
 
 
 @scenario
@@ -866,8 +874,10 @@ def program_in_use(run):
     # The start after the failure finds the old one still there.
     expect_untouched(run, ["old started", "old quit: already running"], [RETRIEVAL_FAILED], version="N")
     run.expect("still running", run.notifier_stopped(), False)
-    # Refused before the server was asked for the file.
+    # Refused before the server was asked for the file, and the log says why: in use.
     run.expect("FTP commands", run.ftp_commands(), ["USER", "PASS", "TYPE", "SYST", "CWD"])
+    expect_log(run, ("Retrieval failed after 0 bytes", "kept: EFCreateError (system error %d): Cannot create file "
+                     "C:\\Pravik\\PravikNW.exe" % SHARING_VIOLATION))
 
 
 @scenario
@@ -885,8 +895,13 @@ def transfer_cut_off(run):
         run.wait_for_boxes(1, updater)
 
     run.run_updater(during=cut)
-    run.expect("cut mid-transfer", grown, [True])
+    run.expect("transfer began", grown, [True])
     expect_untouched(run, ["old started"], [RETRIEVAL_FAILED])
+    # The client's own count: part of the file, not none and not all of it.
+    counts = [int(m.group(1)) for m in map(re.compile(r"Retrieval failed after (\d+) bytes").search,
+                                          run.log_lines()) if m]
+    total = len(run.new) + 8 * 1024 * 1024
+    run.expect("cut mid-transfer", [64 * 1024 < count < total for count in counts], [True])
 
 
 # The fault matrix: each row injects one fault into an immediate download (row 6: the
@@ -963,11 +978,28 @@ def reset_half(run):
     return "reset the data connection after %d of %d bytes" % (size // 2, size)
 
 
+def ended_promptly_after(fault_event, limit):
+    """The box came within `limit` s of the server playing its fault: the client saw it, no
+    time-out of its own ran out first."""
+
+    def check(run):
+        fault_at = run.event_time(run.ftp_events(), "fault " + fault_event)
+        box = run.box_times[0] if run.box_times else None
+        run.expect_within("fault to box", box - fault_at if box and fault_at else None, 0, limit)
+
+    return check
+
+
+# The server only stops sending: the client must notice the close at its first reply, send
+# nothing after USER and say so in the log.
 fault_row("fault_close_after_greeting", ftp_fault("close-after-greeting", 20), error_box_then_idle(LOST_CONNECTION),
-          fired("close-after-greeting"), ftp_commands())
+          fired("close-after-greeting"), ftp_commands("USER"),
+          lambda run: expect_log(run, ("FTP connect failed after ", "EIdConnClosedGracefully: " + LOST_CONNECTION)))
 fault_row("fault_close_after_user", ftp_fault("close-after-user", 21), error_box_then_idle(LOST_CONNECTION),
           fired("close-after-user"))
-fault_row("fault_close_after_150", ftp_fault("close-after-150", 22), retrieval_failure, fired("close-after-150"))
+fault_row("fault_close_after_150", ftp_fault("close-after-150", 22), retrieval_failure, fired("close-after-150"),
+          ended_promptly_after("close-after-150", 10),
+          lambda run: expect_log(run, ("Retrieval failed after 0 bytes", "EIdConnClosedGracefully: " + LOST_CONNECTION)))
 fault_row("fault_data_reset_half", ftp_fault("reset-data-half", 23, padding=RESET_PADDING), retrieval_failure,
           fired("reset-data-half", reset_half))
 # The two that wait out the client's bound on a silent server, 60 s.
@@ -1076,7 +1108,9 @@ def database_silent(run):
     seen = [re.sub(r" from \S+| length \d+", "", event) for _, event in read_events(os.path.join(run.work, "tds.log"))]
     run.expect("server saw", seen[:2], ["connected", "packet type 0x12"])
     box = run.box_times[0] if run.box_times else None
-    run.expect_within("start to box", box - run.began if box else None, DB_LOGIN_LIMIT - 1, DB_LOGIN_LIMIT + 15)
+    accepted = run.event_time(read_events(os.path.join(run.work, "tds.log")), "connected")
+    run.expect_within("connection to box", box - accepted if box and accepted else None, DB_LOGIN_LIMIT - 1,
+                      DB_LOGIN_LIMIT + 3)
     expect_log(run, "Error EDatabaseError (SQLSTATE HYT00, native error 0): " + TIMED_OUT[:-1], "End, exit code 0")
 
 
@@ -1138,10 +1172,13 @@ def check_empty_file(run):
 
 @scenario
 def check_published_hash(run):
-    # The SHA-256 as an administrator might paste it: upper case, blanks around.
-    arrange(run, "0407", 46, published="  %s " % hashlib.sha256(run.new).hexdigest().upper())
+    # The SHA-256 as Windows 7's certutil prints it: upper case, in groups of two.
+    digest = hashlib.sha256(run.new).hexdigest()
+    grouped = " ".join(digest.upper()[i:i + 2] for i in range(0, 64, 2))
+    arrange(run, "0407", 46, published="  %s " % grouped)
     run.run_updater()
     expect_outcome(run, ["new started"], "new", "0408")
+    expect_log(run, ("Retrieved ", "SHA-256 %s as published" % digest))
 
 
 @scenario
@@ -1153,7 +1190,7 @@ def check_wrong_hash(run):
 
 
 # The publisher: stand-in notifiers signed for the run by two test publishers.
-def publisher(name, installed, served, n, accepted, reason=None):
+def publisher(name, installed, served, n, accepted, reason=None, signer="Pravik Test Publisher A"):
     def play(run):
         run.signed_builds(installed, served)
         arrange(run, "0407", n)
@@ -1161,7 +1198,7 @@ def publisher(name, installed, served, n, accepted, reason=None):
             run.run_updater()
             expect_outcome(run, ["new started"], "new", "0408")
         else:
-            refused(run, 'Publisher check: the installed notifier is signed by "', "Pravik Test Publisher A", reason)
+            refused(run, 'Publisher check: the installed notifier is signed by "', signer, reason)
 
     play.__name__ = name
     scenario(play)
@@ -1175,6 +1212,34 @@ publisher("publisher_changed_after_signing", "old-a.exe", "new-a-changed.exe", 5
 publisher("publisher_same", "old-a.exe", "new-a.exe", 51, True)
 publisher("publisher_renewed_certificate", "old-a.exe", "new-a-renewed.exe", 52, True)
 publisher("publisher_unsigned_by_signed", "unsigned", "new-a.exe", 53, True)
+# One publisher whose certificate has expired since: the same certificate no longer counts.
+publisher("publisher_expired_certificate", "old-e.exe", "new-e.exe", 56, False, "its certificate has expired",
+          signer="Pravik Test Publisher E")
+
+
+# Three runs against a server whose login reply is 1.5 MB, from a log one byte short of its
+# bound: each line is cut, the log moves aside once, and the two files stay within 2.5 MiB.
+@scenario
+def log_bound_huge_reply(run):
+    arrange(run, "0408", 57, server=False)
+    run.fault_server("huge-login-reply", loopback(57))
+    with open(run.log_path, "wb") as f:
+        f.write(b"h" * ((1 << 20) - 1))
+    logins = []
+    for attempt in range(3):
+        run.version_file("0407")
+        run.run_updater()
+        expect_outcome(run, ["new started"] * (attempt + 1), "new", "0408")
+        run.program("old")
+        logins += [line for line in run.log_lines() if line.startswith("FTP connected and logged in")]
+    sizes = [os.path.getsize(p) for p in (run.log_path, run.log_path + ".1") if os.path.exists(p)]
+    run.expect("log and older copy", (len(sizes), sum(sizes) <= 2.5 * (1 << 20)), (2, True))
+    # The history before the runs went aside whole, the new log starts with a run's line.
+    with open(run.log_path + ".1", "rb") as f:
+        run.expect("history kept", f.read((1 << 20) - 1) == b"h" * ((1 << 20) - 1), True)
+    run.expect("login lines cut", (len(logins) >= 3, all(len(line.encode("cp949")) < 2100 and
+                                                          line.endswith(" bytes)") for line in logins)), (True, True))
+    run.expect("fault fired", [name for name, _ in run.faults_fired()], ["huge-login-reply"] * 3)
 
 
 # Show command 2 (minimised and active, as `start /min` asks) runs the check at once: only
