@@ -195,6 +195,10 @@ def main():
         machine.expect("workstation's files kept", machine.workstation_files(), WORKSTATION)
     finally:
         subprocess.run(["wineserver", "-k"], env=machine.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=machine.env, timeout=60)
+        # The steps' logs stay; the prefix, whose C:\Pravik holds stand-ins that are no
+        # Windows programs, goes.
+        shutil.rmtree(machine.prefix, ignore_errors=True)
     failed = sum(actual != expected for _, actual, expected in machine.checks)
     print("%d passed, %d failed" % (len(machine.checks) - failed, failed))
     return 1 if failed else 0
