@@ -41,6 +41,8 @@ inline constexpr char kFtpPassCode[] = "003";
 inline constexpr char kFtpDirCode[] = "999";
 // The SHA-256 of the notifier program, published with it; optional.
 inline constexpr char kFtpHashCode[] = "998";
+// The data connection's mode: "PASV" for passive; no row, empty or "PORT" for active. Optional.
+inline constexpr char kFtpModeCode[] = "997";
 
 inline constexpr unsigned kDelayTimerInterval = 2000;
 // The local version of a workstation without version file.

@@ -10,6 +10,7 @@
 #include "app/ErrorDisplay.h"
 #include "app/FileRewrite.h"
 #include "app/NotifierCheck.h"
+#include "app/TransferMode.h"
 #include "db/ServerVersion.h"
 #include "db/untPublicLib.h"
 #include "ftp/IdFTPErrors.h"
@@ -111,6 +112,7 @@ void TfrmMngFtp::FormCreate() {
   sFtpPassCode = kFtpPassCode;
   sFtpDirCode = kFtpDirCode;
   sFtpHashCode = kFtpHashCode;
+  sFtpModeCode = kFtpModeCode;
 }
 
 void TfrmMngFtp::FormShow() {
@@ -246,6 +248,12 @@ bool TfrmMngFtp::DownLoadFile() {
   IdFTP1.Username = LookUp(sFtpUserCode, "FTP user");
   IdFTP1.Password = LookUp(sFtpPassCode, "FTP password", true);
   IdFTP1.Passive = false;
+  try {
+    IdFTP1.Passive = PassiveModeSetting(LookUpOptional(sFtpModeCode, "FTP transfer mode"));
+  } catch (const EUpdateMisconfigured& error) {
+    ReportRetrievalFailure("Download not tried; " + Paths.Notifier + " kept: " + DescribeError(error));
+    return false;
+  }
   Log.Write("FTP connect to " + IdFTP1.Host + ":" + std::to_string(IdFTP1.Port) + " as " + Quoted(IdFTP1.Username));
   const TClock::time_point connecting = TClock::now();
   try {
@@ -290,14 +298,18 @@ bool TfrmMngFtp::DownLoadFile() {
   } catch (const std::exception& error) {
     retrieved = false;
     const bool refused = dynamic_cast<const EUpdateRefused*>(&error) || dynamic_cast<const EIdFTPSizeMismatch*>(&error);
-    Log.Write((refused ? "Downloaded file refused after " : "Retrieval failed after ") +
-              TransferFigures(FBytesReceived, MillisecondsSince(retrieving)) + "; " +
-              Paths.Notifier + " kept: " + DescribeError(error));
-    ShowBox(kRetrievalFailedText, kRetrievalFailedCaption, kBoxStopIcon);
-    Window.RequestClose();
+    ReportRetrievalFailure((refused ? "Downloaded file refused after " : "Retrieval failed after ") +
+                           TransferFigures(FBytesReceived, MillisecondsSince(retrieving)) + "; " + Paths.Notifier +
+                           " kept: " + DescribeError(error));
   }
   IdFTP1.CloseConnection();
   return retrieved;
+}
+
+void TfrmMngFtp::ReportRetrievalFailure(const std::string& cause) {
+  Log.Write(cause);
+  ShowBox(kRetrievalFailedText, kRetrievalFailedCaption, kBoxStopIcon);
+  Window.RequestClose();
 }
 
 void TfrmMngFtp::Timer1Timer() {

@@ -71,6 +71,7 @@ class TfrmMngFtp {
   std::string sFtpPassCode;
   std::string sFtpDirCode;
   std::string sFtpHashCode;
+  std::string sFtpModeCode;
 
  private:
   // The setting under `code`; `setting` names it in the log, which never holds a secret's value.
@@ -86,6 +87,9 @@ class TfrmMngFtp {
   // again).
   void RecordInstalledVersion();
   void ShowBox(const std::string& text, const std::string& caption, unsigned flags);
+  // A download that failed, was refused or was not tried: `cause` goes to the log, the
+  // retrieval failure box is shown and the window asked to close.
+  void ReportRetrievalFailure(const std::string& cause);
 
   IUpdateWindow& Window;
   INotifierControl& Notifier;

@@ -145,15 +145,18 @@ class UpdateCheckTest : public ::testing::Test {
  public:
   // The central database: the version and the four FTP settings; NULL where none given.
   // The central database: the version and the four FTP settings; NULL where none given.
-  // `published` adds the row of the notifier's SHA-256 ("998"), NULL for nullopt.
+  // `published` adds the row of the notifier's SHA-256 ("998"), `mode` that of the transfer
+  // mode ("997"), NULL for nullopt.
   void Database(std::optional<std::string> version, std::optional<std::string> host, std::string directory = "/pravik",
                 std::optional<std::string> user = kFtpUser,
-                std::vector<std::optional<std::string>> published = {}) {
+                std::vector<std::optional<std::string>> published = {},
+                std::vector<std::optional<std::string>> mode = {}) {
     std::vector<std::string> statements;
     statements.push_back("Insert Into MVERCHKMESSAGECLIENT Values (" + Quoted(version) + ")");
     std::vector<std::pair<const char*, std::optional<std::string>>> settings = {
         {kFtpHostCode, host}, {kFtpUserCode, user}, {kFtpPassCode, kFtpPassword}, {kFtpDirCode, directory}};
     for (const std::optional<std::string>& digest : published) settings.emplace_back(kFtpHashCode, digest);
+    for (const std::optional<std::string>& text : mode) settings.emplace_back(kFtpModeCode, text);
     for (const auto& [code, text] : settings)
       statements.push_back(std::string("Insert Into MCODEBASE Values ('760', '") + code + "', " + Quoted(text) + ")");
     test::CreateCentralDatabase(statements);
@@ -301,6 +304,7 @@ TEST_F(UpdateCheckTest, TheLogTellsTheWholeDelayedUpdate) {
       "Setting FTP host (code 760/001): \"" + host + "\"",
       "Setting FTP user (code 760/002): \"pravik\"",
       "Setting FTP password (code 760/003): given (not recorded)",
+      "Setting FTP transfer mode (code 760/997): \"\"",
       "FTP connect to " + host + ":21 as \"pravik\"",
       "FTP connected and logged in after ",
       "Setting FTP directory (code 760/999): \"/pravik\"",
@@ -503,6 +507,56 @@ INSTANTIATE_TEST_SUITE_P(
                           "is not 64 hexadecimal digits"},
         PublishedHashCase{"HtmlPageServed", {}, "/html", "Windows program check: no MZ header (35 bytes)"}),
     [](const ::testing::TestParamInfo<PublishedHashCase>& info) { return std::string(info.param.Name); });
+
+// The transfer mode the code table gives, and what the download makes of it.
+struct TransferModeCase {
+  const char* Name;
+  std::vector<std::optional<std::string>> Row;  // none: no row; nullopt: NULL
+  const char* Mode;                             // "active", "passive", or empty for a misconfiguration
+  friend void PrintTo(const TransferModeCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class TransferModeTest : public UpdateCheckTest, public ::testing::WithParamInterface<TransferModeCase> {};
+
+// Either mode installs the new notifier from the same server; any other text is a failed
+// retrieval before anything is asked of the FTP server: its box, the old program, the
+// notifier started, the log naming the setting.
+TEST_P(TransferModeTest, DownloadsInTheModeTheAdministratorChose) {
+  const TransferModeCase& c = GetParam();
+  Database("0408", ServerHost(), "/pravik", kFtpUser, {}, c.Row);
+  Workstation("0407", true, false);
+  Run();
+  const std::string log = UpdateLog.All();
+  if (*c.Mode) {
+    EXPECT_EQ(Events, Log({"probe PravikNW.exe", "start PravikNW.exe 5", "close"}));
+    EXPECT_EQ(Program(), kNewProgram);
+    EXPECT_EQ(VersionFile(), "0408");
+    EXPECT_THAT(log, ::testing::HasSubstr(std::string("Retrieving PravikNW.exe in ") + c.Mode + " binary mode"));
+  } else {
+    EXPECT_EQ(Events, Log({"probe PravikNW.exe", FailureBox(), "close", "start PravikNW.exe 5", "close"}));
+    EXPECT_EQ(Program(), kOldProgram);
+    EXPECT_EQ(VersionFile(), "0407");
+    EXPECT_THAT(log, ::testing::HasSubstr("Download not tried; " + Paths.Notifier +
+                                          " kept: EUpdateMisconfigured: Transfer mode setting: \"" + *c.Row[0] +
+                                          "\" is neither PASV (passive mode) nor PORT (active mode)"));
+    EXPECT_THAT(log, ::testing::Not(::testing::HasSubstr("FTP connect to"))) << log;
+  }
+  EXPECT_THAT(FilesInFolder(), ElementsAre("PravikNW.exe", "Version.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, TransferModeTest,
+    ::testing::Values(TransferModeCase{"NoRow", {}, "active"},
+                      TransferModeCase{"NullText", {std::nullopt}, "active"},
+                      TransferModeCase{"EmptyText", {std::string()}, "active"},
+                      TransferModeCase{"Blanks", {std::string("  ")}, "active"},
+                      TransferModeCase{"Port", {std::string("PORT")}, "active"},
+                      TransferModeCase{"PasvInLowerCaseWithBlanks", {std::string(" pasv\t ")}, "passive"},
+                      TransferModeCase{"Pasv", {std::string("PASV")}, "passive"},
+                      TransferModeCase{"Passive", {std::string("passive")}, ""},
+                      TransferModeCase{"TwoWords", {std::string("PASV PORT")}, ""},
+                      TransferModeCase{"Garbage", {std::string("see the wiki")}, ""}),
+    [](const ::testing::TestParamInfo<TransferModeCase>& info) { return std::string(info.param.Name); });
 
 struct FailureCase {
   const char* Name;

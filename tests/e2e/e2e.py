@@ -203,8 +203,9 @@ class Run:
             f.write(self.old if build == "old" else self.new)
 
     def database(self, version=SERVER_VERSION, host="", user=FTP_USER, password=FTP_PASSWORD,
-                 directory=FTP_DIRECTORY, settings=True, published=None):
-        """The central database; published, when given, is the notifier's SHA-256 (code 998)."""
+                 directory=FTP_DIRECTORY, settings=True, published=None, mode=None):
+        """The central database; published, when given, is the notifier's SHA-256 (code 998),
+        mode the transfer mode (code 997)."""
         if password and password not in self.secrets:
             # A part long enough to be no accident, short enough to be found in a cut line.
             self.secrets.append(password[:64])
@@ -216,6 +217,8 @@ class Run:
             rows = [("001", host), ("002", user), ("003", password), ("999", directory)]
             if published is not None:
                 rows.append(("998", published))
+            if mode is not None:
+                rows.append(("997", mode))
             for code, text in rows:
                 if settings:
                     db.execute("Insert Into MCODEBASE Values ('760', ?, ?)", (code, text))
@@ -244,9 +247,9 @@ class Run:
         self.start(command + (["--silent"] if silent else []), wine=False)
         self.wait_for(lambda: os.path.exists(port_file), 10, "the database listener to listen")
 
-    def ftp_server(self, address, rate=0, padding=0, content=None):
+    def ftp_server(self, address, rate=0, padding=0, content=None, passive_only=False):
         """pyftpdlib on address:21 holding the new build (or content), padded to slow a
-        throttled run."""
+        throttled run; refusing active mode with passive_only."""
         root = os.path.join(self.work, "served")
         os.makedirs(os.path.join(root, "pravik"))
         os.makedirs(os.path.join(root, "empty"))
@@ -257,11 +260,13 @@ class Run:
                    "--port-file", port_file, "--log", self.ftp_log_path]
         if rate:
             command += ["--rate", str(rate)]
+        if passive_only:
+            command += ["--passive-only"]
         server = self.start(command + [FTP_USER, FTP_PASSWORD, root], wine=False)
         self.wait_for(lambda: os.path.exists(port_file), 10, "the FTP server to listen")
         return server
 
-    def fault_server(self, fault, host, padding=0, rate=0):
+    def fault_server(self, fault, host, padding=0, rate=0, third_host=None):
         """The scripted FTP server on host:21, playing the fault (file sent at rate bytes per
         second, when given); logs to ftp.log."""
         served = os.path.join(self.work, "served.bin")
@@ -269,7 +274,8 @@ class Run:
             f.write(self.new + b"\0" * padding)
         port_file = os.path.join(self.work, "ftp.port")
         self.start(["/usr/bin/python3", self.args.ftp_fault_server, "--address", host, "--port-file", port_file,
-                    "--log", self.ftp_log_path, "--rate", str(rate), fault, served], wine=False)
+                    "--log", self.ftp_log_path, "--rate", str(rate)]
+                   + (["--third-host", third_host] if third_host else []) + [fault, served], wine=False)
         self.wait_for(lambda: os.path.exists(port_file), 10, "the fault server to listen")
 
     def signed_builds(self, installed, served):
@@ -1249,6 +1255,58 @@ def started_minimized_active(run):
     arrange(run, "0408", 54, server=False)
     run.run_updater(show=2)
     expect_outcome(run, ["old started"], "old", "0408")
+
+
+# Passive mode, chosen in the code table, for workstations behind NAT: the workstation opens
+# the data connection, to the server it logged in to, and a server that refuses active mode
+# serves it.
+@scenario
+def passive_mode(run):
+    arrange(run, "0407", 56, server=False, mode=" pasv ")
+    run.ftp_server(loopback(56), passive_only=True)
+    run.run_updater()
+    expect_outcome(run, ["new started"], "new", "0408")
+    run.expect("FTP commands", run.ftp_commands(), ["USER", "PASS", "TYPE", "SYST", "CWD", "SIZE", "PASV", "RETR"])
+    expect_log(run, 'Setting FTP transfer mode (code 760/997): " pasv "', "Retrieving PravikNW.exe in passive binary mode",
+               "Retrieved %d bytes in " % len(run.new))
+
+
+@scenario
+def passive_active_refused(run):
+    # The same server without the setting: active mode, refused by the server, as before.
+    arrange(run, "0407", 57, server=False)
+    run.ftp_server(loopback(57), passive_only=True)
+    retrieval_failure(run)
+    run.expect("PORT answered", run.ftp_replies_to("PORT"), ["500"])
+    run.expect("PASV sent", "PASV" in run.ftp_commands(), False)
+
+
+@scenario
+def passive_third_host(run):
+    # The 227 names another host, where a forged file waits on the same port: the client
+    # connects only to the server it talks to, and installs the server's file.
+    arrange(run, "0407", 58, server=False, mode="PASV")
+    run.fault_server("pasv-third-host", loopback(58), third_host=loopback(59))
+    run.run_updater()
+    expect_outcome(run, ["new started"], "new", "0408")
+    run.expect("fault fired", [name for name, _ in run.faults_fired()], ["pasv-third-host"])
+    run.expect("227 named", [what.rsplit(":", 1)[0] for _, what in run.faults_fired()], ["227 named " + loopback(59)])
+    events = [event for _, event in run.ftp_events()]
+    run.expect("third host reached", "forged listener reached" in events, False)
+    run.expect("data connections", len([e for e in events if e.startswith("data connection from")]), 1)
+    expect_log(run, "Retrieving PravikNW.exe in passive binary mode", "Retrieved %d bytes in " % len(run.new))
+
+
+@scenario
+def passive_misconfigured(run):
+    # Neither PASV nor PORT: nothing is asked of the FTP server; the failure box, the old
+    # notifier started again, the log naming the setting.
+    arrange(run, "0407", 60, mode="passive please")
+    retrieval_failure(run)
+    run.expect("FTP commands", run.ftp_commands(), [])
+    expect_log(run, ("Download not tried; C:\\Pravik\\PravikNW.exe kept: EUpdateMisconfigured: Transfer mode setting: "
+                     '"passive please" is neither PASV (passive mode) nor PORT (active mode)'),
+               'Box "다운로드중..." shown', "Starting the notifier")
 
 
 def main():
