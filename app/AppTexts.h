@@ -43,6 +43,10 @@ inline constexpr char kFtpDirCode[] = "999";
 inline constexpr char kFtpHashCode[] = "998";
 // The data connection's mode: "PASV" for passive; no row, empty or "PORT" for active. Optional.
 inline constexpr char kFtpModeCode[] = "997";
+// The staged rollout: the share of workstations that take a new version (0 to 100) and the
+// workstations named to take it first. Optional; without them every workstation takes it.
+inline constexpr char kRolloutShareCode[] = "996";
+inline constexpr char kRolloutNamesCode[] = "995";
 
 inline constexpr unsigned kDelayTimerInterval = 2000;
 // The local version of a workstation without version file.
