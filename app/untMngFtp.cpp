@@ -10,8 +10,10 @@
 #include "app/ErrorDisplay.h"
 #include "app/FileRewrite.h"
 #include "app/NotifierCheck.h"
+#include "app/Rollout.h"
 #include "app/TransferMode.h"
 #include "db/ServerVersion.h"
+#include "db/Workstation.h"
 #include "db/untPublicLib.h"
 #include "ftp/IdFTPErrors.h"
 #include "ftp/IdFileSystem.h"
@@ -172,13 +174,15 @@ void TfrmMngFtp::btnOKClick() {
   const int row = DecisionRow(programPresent, localVersion, serverVersion, running);
   Log.Write("Decision: row " + std::to_string(row) + ", " + kRowMeaning[row] + " (notifier program " +
             Paths.NotifierToProbe + (programPresent ? " present)" : " missing)"));
+  if ((row == 5 || row == 6) && !InRollout(serverVersion)) {
+    KeepInstalledNotifier(running);
+    return;
+  }
   switch (row) {
     case 3:
     case 4:
       SaveVersionFile();
-      if (running) btnKillProClick();
-      StartNotifier();
-      Window.RequestClose();
+      KeepInstalledNotifier(running);
       break;
     case 5:
       btnKillProClick();
@@ -188,6 +192,22 @@ void TfrmMngFtp::btnOKClick() {
       DownloadAndStart();
       break;
   }
+}
+
+bool TfrmMngFtp::InRollout(const std::string& serverVersion) {
+  const std::optional<std::string> share = LookUpOptional(kRolloutShareCode, "rollout percentage");
+  const std::optional<std::string> names = LookUpOptional(kRolloutNamesCode, "rollout workstations");
+  const std::string workstation = WorkstationName();
+  const TRolloutVerdict verdict = RolloutVerdict(workstation, serverVersion, share, names);
+  Log.Write("Rollout of " + Quoted(serverVersion) + " to workstation " + Quoted(workstation) + ": " + verdict.Reason +
+            (verdict.Takes ? "" : "; the installed notifier stays, the version file is left as it is"));
+  return verdict.Takes;
+}
+
+void TfrmMngFtp::KeepInstalledNotifier(bool running) {
+  if (running) btnKillProClick();
+  StartNotifier();
+  Window.RequestClose();
 }
 
 void TfrmMngFtp::DownloadAndStart() {

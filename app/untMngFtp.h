@@ -81,6 +81,12 @@ class TfrmMngFtp {
   void SetTimer(bool enabled);
   // Download now, record the version when the file came, start the notifier, close.
   void DownloadAndStart();
+  // Whether this workstation takes `serverVersion` now, by the staged rollout's rows of the
+  // code table; the verdict and its reason go to the log.
+  bool InRollout(const std::string& serverVersion);
+  // The notifier program stays as it is: a running notifier is restarted, a stopped one
+  // started; then the window closes.
+  void KeepInstalledNotifier(bool running);
   void SaveVersionFile();
   // After a new program file is in place: a version file that cannot be written now is
   // shown and logged, and the run goes on to start the notifier (the next start downloads

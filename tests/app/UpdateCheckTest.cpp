@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,12 +18,14 @@
 #include "app/AppTexts.h"
 #include "app/Sha256.h"
 #include "app/TrustResults.h"
+#include "app/Rollout.h"
 #include "app/UpdateServices.h"
 #include "app/untMngFtp.h"
 #include "tests/app/FtpServerProcess.h"
 #include "tests/app/TestPrograms.h"
 #include "tests/support/TestFolder.h"
 #include "tests/db/TestDatabase.h"
+#include "db/Workstation.h"
 
 namespace pravik::app {
 namespace {
@@ -150,13 +153,15 @@ class UpdateCheckTest : public ::testing::Test {
   void Database(std::optional<std::string> version, std::optional<std::string> host, std::string directory = "/pravik",
                 std::optional<std::string> user = kFtpUser,
                 std::vector<std::optional<std::string>> published = {},
-                std::vector<std::optional<std::string>> mode = {}) {
+                std::vector<std::optional<std::string>> mode = {},
+                std::vector<std::pair<const char*, std::optional<std::string>>> more = {}) {
     std::vector<std::string> statements;
     statements.push_back("Insert Into MVERCHKMESSAGECLIENT Values (" + Quoted(version) + ")");
     std::vector<std::pair<const char*, std::optional<std::string>>> settings = {
         {kFtpHostCode, host}, {kFtpUserCode, user}, {kFtpPassCode, kFtpPassword}, {kFtpDirCode, directory}};
     for (const std::optional<std::string>& digest : published) settings.emplace_back(kFtpHashCode, digest);
     for (const std::optional<std::string>& text : mode) settings.emplace_back(kFtpModeCode, text);
+    settings.insert(settings.end(), more.begin(), more.end());
     for (const auto& [code, text] : settings)
       statements.push_back(std::string("Insert Into MCODEBASE Values ('760', '") + code + "', " + Quoted(text) + ")");
     test::CreateCentralDatabase(statements);
@@ -273,6 +278,71 @@ INSTANTIATE_TEST_SUITE_P(
                      {"probe PravikNW.exe", "start PravikNW.exe 5", "close"}, true, "0408"}),
     [](const ::testing::TestParamInfo<DecisionCase>& info) { return std::string(info.param.Name); });
 
+// The staged rollout at 0 %: rows 5 and 6 keep the installed notifier (restarted or started)
+// and leave the version file exactly as it is; rows 1 to 4 do as ever.
+class UpdateRolloutTest : public UpdateCheckTest, public ::testing::WithParamInterface<DecisionCase> {};
+
+TEST_P(UpdateRolloutTest, AWorkstationHeldBackKeepsItsNotifier) {
+  const DecisionCase& c = GetParam();
+  Database("0408", ServerHost(), "/pravik", kFtpUser, {}, {}, {{kRolloutShareCode, "0"}});
+  Workstation(c.VersionFile, c.ProgramPresent, c.Running);
+  Run();
+  EXPECT_EQ(Events, c.Expected);
+  EXPECT_EQ(Program(), c.Downloads ? kNewProgram : kOldProgram);
+  EXPECT_EQ(VersionFile(), c.VersionFileAfter);
+  EXPECT_FALSE(Form->TimerEnabled());
+  // The rows are read where the decision would download (rows 5 and 6), and only there.
+  const bool read = UpdateLog.All().find("Setting rollout percentage (code 760/996): \"0\"") != std::string::npos;
+  EXPECT_EQ(read, std::string(c.Name).starts_with("Different")) << UpdateLog.All();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UpdateRolloutTest,
+    ::testing::Values(
+        // Rows 1 and 2 have nothing to run otherwise: they download whatever the share.
+        DecisionCase{"NoProgramFile", "0408", false, true,
+                     {"probe PravikNW.exe", "start PravikNW.exe 5", "close"}, true, "0408"},
+        DecisionCase{"VersionN", "N\nnote\n", true, false,
+                     {"probe PravikNW.exe", "start PravikNW.exe 5", "close"}, true, "0408\r\nnote\r\n"},
+        DecisionCase{"EqualRunning", "0408\r\nnote", true, true,
+                     {"probe PravikNW.exe", "kill PravikNW", "start PravikNW.exe 5", "close"}, false,
+                     "0408\r\nnote"},
+        DecisionCase{"EqualNotRunning", "0408", true, false,
+                     {"probe PravikNW.exe", "start PravikNW.exe 5", "close"}, false, "0408"},
+        // Row 5: not stopped for a download that is not coming; restarted as in row 3.
+        DecisionCase{"DifferentRunning", "0407\nnote\n", true, true,
+                     {"probe PravikNW.exe", "kill PravikNW", "start PravikNW.exe 5", "close"}, false,
+                     "0407\nnote\n"},
+        DecisionCase{"DifferentNotRunning", "0407", true, false,
+                     {"probe PravikNW.exe", "start PravikNW.exe 5", "close"}, false, "0407"}),
+    [](const ::testing::TestParamInfo<DecisionCase>& info) { return std::string(info.param.Name); });
+
+// Named in the list, in lower case, the workstation takes the version at 0 %; a malformed
+// share holds it back with the reason in the log and no box.
+TEST_F(UpdateCheckTest, TheRolloutNamesItsReasonAndNamedWorkstationsGoFirst) {
+  std::string name = WorkstationName();
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  Database("0408", ServerHost(), "/pravik", kFtpUser, {}, {},
+           {{kRolloutShareCode, " 0 "}, {kRolloutNamesCode, "office, " + name + " test-pc"}});
+  Workstation("0407", true, false);
+  Run();
+  EXPECT_EQ(Program(), kNewProgram);
+  EXPECT_NE(UpdateLog.All().find(": named in the rollout (bucket "), std::string::npos) << UpdateLog.All();
+
+  Database("0408", ServerHost(), "/pravik", kFtpUser, {}, {}, {{kRolloutShareCode, "ten"}});
+  Workstation("0407", true, false);
+  Events.clear();
+  UpdateLog.Lines.clear();
+  Run();
+  EXPECT_EQ(Events, Log({"probe PravikNW.exe", "start PravikNW.exe 5", "close"}));
+  EXPECT_EQ(Program(), kOldProgram);
+  const std::string bucket = std::to_string(RolloutBucket(WorkstationName(), "0408"));
+  EXPECT_NE(UpdateLog.All().find("held back by the rollout: bucket " + bucket +
+                                 " at 0 %; the rollout percentage \"ten\" is not a whole number from 0 to 100"),
+            std::string::npos)
+      << UpdateLog.All();
+}
+
 TEST_F(UpdateCheckTest, DelayedDownloadRunsAtTheTickAndRecordsTheVersionAfterIt) {
   Database("0408", ServerHost());
   Workstation("0407\nnote\n", true, true);
@@ -299,6 +369,9 @@ TEST_F(UpdateCheckTest, TheLogTellsTheWholeDelayedUpdate) {
       "Local version \"0407\" (first line of " + Paths.VersionFileToRead + ")",
       "Decision: row 5, versions differ, notifier running: stop the notifier, download in 2000 ms (notifier program " +
           Paths.NotifierToProbe + " present)",
+      "Setting rollout percentage (code 760/996): \"\"",
+      "Setting rollout workstations (code 760/995): \"\"",
+      "Rollout of \"0408\" to workstation \"" + WorkstationName() + "\": in the rollout: bucket ",
       "Stopping the notifier: the owner of the window \"PravikNW\": window found, its process ended",
       "Delayed download",
       "Setting FTP host (code 760/001): \"" + host + "\"",
