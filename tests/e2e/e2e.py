@@ -203,9 +203,10 @@ class Run:
             f.write(self.old if build == "old" else self.new)
 
     def database(self, version=SERVER_VERSION, host="", user=FTP_USER, password=FTP_PASSWORD,
-                 directory=FTP_DIRECTORY, settings=True, published=None, mode=None):
+                 directory=FTP_DIRECTORY, settings=True, published=None, mode=None, rollout=None, named=None):
         """The central database; published, when given, is the notifier's SHA-256 (code 998),
-        mode the transfer mode (code 997)."""
+        mode the transfer mode (code 997), rollout the share of the staged rollout (996) and
+        named its workstations (995)."""
         if password and password not in self.secrets:
             # A part long enough to be no accident, short enough to be found in a cut line.
             self.secrets.append(password[:64])
@@ -219,6 +220,10 @@ class Run:
                 rows.append(("998", published))
             if mode is not None:
                 rows.append(("997", mode))
+            if rollout is not None:
+                rows.append(("996", rollout))
+            if named is not None:
+                rows.append(("995", named))
             for code, text in rows:
                 if settings:
                     db.execute("Insert Into MCODEBASE Values ('760', ?, ?)", (code, text))
@@ -1246,6 +1251,64 @@ def log_bound_huge_reply(run):
     run.expect("login lines cut", (len(logins) >= 3, all(len(line.encode("cp949")) < 2100 and
                                                           line.endswith(" bytes)") for line in logins)), (True, True))
     run.expect("fault fired", [name for name, _ in run.faults_fired()], ["huge-login-reply"] * 3)
+
+
+# The staged rollout. Held back, a workstation keeps its notifier (restarted, or started),
+# its version file byte for byte, never connects to the FTP server and shows no box.
+def held_back(run, starts):
+    before = read_bytes(os.path.join(run.pravik, "Version.txt"))
+    run.run_updater()
+    expect_outcome(run, starts, "old", before.decode("cp949"))
+    run.expect("version file bytes", read_bytes(os.path.join(run.pravik, "Version.txt")), before)
+    run.expect("FTP connections", [e for _, e in run.ftp_events() if e == "connected"], [])
+
+
+def rollout_bucket(run):
+    found = [re.search(r"held back by the rollout: bucket (\d+) at (\d+) %", line) for line in run.log_lines()]
+    return [(int(m.group(1)), int(m.group(2))) for m in found if m]
+
+
+@scenario
+def rollout_paused(run):
+    arrange(run, "0407\nsecond\n", 58, running=True, rollout="0")
+    held_back(run, ["old started", "old started"])
+    run.expect("old one stopped", run.notifier_stopped(), True)
+    run.expect("held at", [share for _, share in rollout_bucket(run)], [0])
+
+
+@scenario
+def rollout_malformed_share(run):
+    arrange(run, "0407", 59, rollout="1O")
+    held_back(run, ["old started"])
+    expect_log(run, ("held back by the rollout: bucket ", ' at 0 %; the rollout percentage "1O" is not a whole number'))
+
+
+@scenario
+def rollout_full_with_blanks(run):
+    arrange(run, "0407", 60, rollout="  100 ")
+    run.run_updater()
+    expect_outcome(run, ["new started"], "new", "0408")
+    expect_log(run, ("Rollout of \"0408\"", ": in the rollout: bucket ", " at 100 %"), "Retrieved ")
+
+
+@scenario
+def rollout_named_in_lower_case(run):
+    # The name Windows gives this workstation, as an administrator might type it.
+    _, lines = run.wine(["cmd", "/c", "echo %COMPUTERNAME%"])
+    name = lines[0].strip().lower() if lines else "?"
+    arrange(run, "0407", 61, rollout="0", named="office, %s  test-pc" % name)
+    run.run_updater()
+    expect_outcome(run, ["new started"], "new", "0408")
+    expect_log(run, ("named in the rollout (bucket ", " at 0 %)"), "Retrieved ")
+
+
+@scenario
+def rollout_paused_without_program(run):
+    # Nothing to run otherwise: the new notifier comes whatever the share.
+    arrange(run, "0407", 62, program=None, rollout="0")
+    run.run_updater()
+    expect_outcome(run, ["new started"], "new", "0408")
+    run.expect("rollout asked", [line for line in run.log_lines() if line.startswith("Rollout of")], [])
 
 
 # Show command 2 (minimised and active, as `start /min` asks) runs the check at once: only
