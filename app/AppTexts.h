@@ -47,6 +47,9 @@ inline constexpr char kFtpModeCode[] = "997";
 // workstations named to take it first. Optional; without them every workstation takes it.
 inline constexpr char kRolloutShareCode[] = "996";
 inline constexpr char kRolloutNamesCode[] = "995";
+// "ON" switches on the start check of the notifier, the rollback of a new program that does
+// not start and the holding of its version. Optional; without it, off.
+inline constexpr char kStartCheckCode[] = "994";
 
 inline constexpr unsigned kDelayTimerInterval = 2000;
 // The local version of a workstation without version file.

@@ -4,7 +4,10 @@
 // administrator's log.
 // The Windows program implements them over Win32; the tests use doubles.
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -25,6 +28,23 @@ class IUpdateWindow {
   virtual std::string ProgramFile() const = 0;
 };
 
+// A notifier process this program holds on to, so that its end is seen as it happens and
+// it can be ended without looking for its window.
+class INotifierProcess {
+ public:
+  virtual ~INotifierProcess() = default;
+  // The exit code once the process has ended; nullopt while it runs.
+  virtual std::optional<std::uint32_t> ExitCode() = 0;
+  // Ends the process with exit code 1; does not wait for the end.
+  virtual void Terminate() = 0;
+};
+
+// A start that keeps the process: the process, or nullptr and the system's error number.
+struct TNotifierStart {
+  std::unique_ptr<INotifierProcess> Process;
+  std::uint32_t SystemError = 0;
+};
+
 class INotifierControl {
  public:
   virtual ~INotifierControl() = default;
@@ -36,6 +56,32 @@ class INotifierControl {
   // Starts the program file without waiting for it and returns the system's result
   // (WinExec's: above 31 when it started, else its error); a failure raises nothing.
   virtual std::uint32_t StartProgram(const std::string& path, int showCommand) = 0;
+  // Starts the program file as StartProgram does (the same command line and show command)
+  // and keeps its process; a failure raises nothing.
+  virtual TNotifierStart StartProcess(const std::string& path, int showCommand) = 0;
+  // The process of the first top-level window with that title, held to see it end; nullptr
+  // when there is none or it cannot be opened.
+  virtual std::unique_ptr<INotifierProcess> WindowOwner(const std::string& title) = 0;
+};
+
+// Time passing while the window goes on handling its messages (painting, moving, the
+// user's input), for waits on other processes.
+class IResponsiveWait {
+ public:
+  virtual ~IResponsiveWait() = default;
+  // Handles the window's messages for about `duration`, then returns. A close asked for
+  // meanwhile happens once the handler that waits has returned.
+  virtual void Wait(std::chrono::milliseconds duration) = 0;
+};
+
+// The clock of the waits and of the held version's date.
+class IClock {
+ public:
+  virtual ~IClock() = default;
+  // A monotonic time, for measuring waits.
+  virtual std::chrono::milliseconds Now() = 0;
+  // The local date and time as "YYYY-MM-DD hh:mm:ss".
+  virtual std::string LocalTime() = 0;
 };
 
 // The administrator's log: one line per event, for finding out afterwards what a run did

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <utility>
 
 #include "app/AppTexts.h"
@@ -89,14 +90,15 @@ int DecisionRow(bool programPresent, const std::string& localVersion, const std:
 }
 
 TfrmMngFtp::TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStandardOutput& output, IUpdateLog& log,
-                       ISignatureReader& signatures, TUpdatePaths paths)
+                       ISignatureReader& signatures, IResponsiveWait& wait, IClock& clock, TUpdatePaths paths)
     : qryTmp(ADOConnectionMAIN, VersionStatement()),
       Window(window),
       Notifier(notifier),
       Output(output),
       Log(log),
       Signatures(signatures),
-      Paths(std::move(paths)) {
+      Paths(std::move(paths)),
+      Guard(notifier, wait, clock, log, Paths.Notifier, Paths.Held) {
   IdFTP1.MaxLineAction = TIdMaxLineAction::maException;
   // A file that arrives shorter or longer than the server says is never installed.
   IdFTP1.VerifySize = true;
@@ -174,7 +176,13 @@ void TfrmMngFtp::btnOKClick() {
   const int row = DecisionRow(programPresent, localVersion, serverVersion, running);
   Log.Write("Decision: row " + std::to_string(row) + ", " + kRowMeaning[row] + " (notifier program " +
             Paths.NotifierToProbe + (programPresent ? " present)" : " missing)"));
+  Guard.Configure(LookUpSilently(kStartCheckCode), serverVersion);
   if ((row == 5 || row == 6) && !InRollout(serverVersion)) {
+    KeepInstalledNotifier(running);
+    return;
+  }
+  if (row != 1 && row != 3 && row != 4 &&
+      Guard.Holds([this] { return LookUpOptional(sFtpHashCode, "published SHA-256"); })) {
     KeepInstalledNotifier(running);
     return;
   }
@@ -211,9 +219,29 @@ void TfrmMngFtp::KeepInstalledNotifier(bool running) {
 }
 
 void TfrmMngFtp::DownloadAndStart() {
-  if (DownLoadFile()) RecordInstalledVersion();
-  StartNotifier();
+  StartAfterDownload(DownLoadFile());
   Window.RequestClose();
+}
+
+void TfrmMngFtp::StartAfterDownload(bool replaced) {
+  if (!replaced || !Guard.Enabled()) {
+    if (replaced) RecordInstalledVersion();
+    StartNotifier();
+    return;
+  }
+  switch (Guard.StartReplaced(kNotifierShowCommand)) {
+    case TReplacedStart::Passed:
+      RecordInstalledVersion();
+      break;
+    case TReplacedStart::NotPutBack:
+      // As a replace that failed: its box, then the program in place is started.
+      ReportRetrievalFailure("Rollback failed: " + Guard.Cause());
+      StartNotifier();
+      break;
+    case TReplacedStart::Failed:
+    case TReplacedStart::RolledBack:
+      break;
+  }
 }
 
 void TfrmMngFtp::SaveVersionFile() {
@@ -234,12 +262,15 @@ void TfrmMngFtp::RecordInstalledVersion() {
 bool TfrmMngFtp::IsNotifierRunning() { return Notifier.MutexExists(kNotifierMutex); }
 
 void TfrmMngFtp::btnKillProClick() {
+  std::unique_ptr<INotifierProcess> owner = Guard.OwnerBeforeStop(kNotifierWindowTitle);
   const bool found = Notifier.TerminateWindowOwner(kNotifierWindowTitle);
   Log.Write("Stopping the notifier: the owner of the window " + Quoted(kNotifierWindowTitle) +
             (found ? ": window found, its process ended" : ": no such window"));
+  Guard.WaitUntilStopped(std::move(owner));
 }
 
 void TfrmMngFtp::StartNotifier() {
+  if (Guard.StartChecked(kNotifierShowCommand)) return;
   const std::uint32_t result = Notifier.StartProgram(Paths.Notifier, kNotifierShowCommand);
   // Above 31 the system started it; below, the number is its reason (2: no such file).
   Log.Write("Starting the notifier " + Paths.Notifier +
@@ -261,6 +292,16 @@ std::optional<std::string> TfrmMngFtp::LookUpOptional(const std::string& code, c
     Log.Write("Setting " + setting + " (code " + sFtpCodeID + "/" + code + "): NULL");
     return std::nullopt;
   }
+}
+
+std::optional<std::string> TfrmMngFtp::LookUpSilently(const std::string& code) {
+  std::string value;
+  try {
+    GetSqlValue(CodeLookupStatement(sFtpCodeID, code), qryTmp, value);
+  } catch (const EVariantError&) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 bool TfrmMngFtp::DownLoadFile() {
@@ -295,12 +336,13 @@ bool TfrmMngFtp::DownLoadFile() {
   IdFTP1.ChangeDirectory(directory);
   Log.Write("FTP directory " + Quoted(directory) + ": " + ReplyText(IdFTP1.LastReply));
 
-  TNotifierCheck check(Signatures, Paths.Notifier, LookUpOptional(sFtpHashCode, "published SHA-256"));
+  const std::optional<std::string> published = LookUpOptional(sFtpHashCode, "published SHA-256");
+  TNotifierCheck check(Signatures, Paths.Notifier, published);
   struct TCheckScope {
     TIdFTP& Client;
     ~TCheckScope() { Client.RetrievalCheck = nullptr; }
   } checking{IdFTP1};
-  IdFTP1.RetrievalCheck = &check;
+  IdFTP1.RetrievalCheck = Guard.Keeping(check, published);
 
   Log.Write(std::string("Retrieving ") + kNotifierRemoteName + " in " + (IdFTP1.Passive ? "passive" : "active") +
             " binary mode into " + Paths.Notifier);
@@ -334,8 +376,7 @@ void TfrmMngFtp::ReportRetrievalFailure(const std::string& cause) {
 
 void TfrmMngFtp::Timer1Timer() {
   Log.Write("Delayed download");
-  if (DownLoadFile()) RecordInstalledVersion();
-  StartNotifier();
+  StartAfterDownload(DownLoadFile());
   SetTimer(false);
   Window.RequestClose();
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "app/NotifierGuard.h"
 #include "app/TextBuffer.h"
 #include "app/UpdateServices.h"
 #include "db/TADOConnection.h"
@@ -24,6 +25,8 @@ struct TUpdatePaths {
   std::string NotifierToProbe = "c:\\Pravik\\PravikNW.exe";
   std::string Notifier = "C:\\Pravik\\PravikNW.exe";
   std::string Log = "C:\\Pravik\\PravikFtp.log";
+  // The record of a notifier version that failed its start check here.
+  std::string Held = "C:\\Pravik\\PravikFtp.held";
 };
 
 class TfrmMngFtp {
@@ -31,9 +34,9 @@ class TfrmMngFtp {
   // Creates the window's objects: the database connection (not connected), the query
   // with the version statement, the FTP client with its stored settings, the timer off.
   // Every step, error and box is recorded in `log`; `signatures` judges the publisher of a
-  // downloaded notifier.
+  // downloaded notifier; `wait` and `clock` time the start checks of the notifier.
   TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStandardOutput& output, IUpdateLog& log,
-             ISignatureReader& signatures, TUpdatePaths paths = {});
+             ISignatureReader& signatures, IResponsiveWait& wait, IClock& clock, TUpdatePaths paths = {});
   TfrmMngFtp(const TfrmMngFtp&) = delete;
   TfrmMngFtp& operator=(const TfrmMngFtp&) = delete;
 
@@ -78,6 +81,8 @@ class TfrmMngFtp {
   std::string LookUp(const std::string& code, const std::string& setting, bool secret = false);
   // A setting that may be absent: nullopt for a NULL value.
   std::optional<std::string> LookUpOptional(const std::string& code, const std::string& setting);
+  // A setting whose absence the log does not mention (the feature it switches on says so).
+  std::optional<std::string> LookUpSilently(const std::string& code);
   void SetTimer(bool enabled);
   // Download now, record the version when the file came, start the notifier, close.
   void DownloadAndStart();
@@ -87,6 +92,9 @@ class TfrmMngFtp {
   // The notifier program stays as it is: a running notifier is restarted, a stopped one
   // started; then the window closes.
   void KeepInstalledNotifier(bool running);
+  // After a download: the notifier started, the version recorded when the new program is
+  // in place (and, with the start check on, runs).
+  void StartAfterDownload(bool replaced);
   void SaveVersionFile();
   // After a new program file is in place: a version file that cannot be written now is
   // shown and logged, and the run goes on to start the notifier (the next start downloads
@@ -103,6 +111,7 @@ class TfrmMngFtp {
   IUpdateLog& Log;
   ISignatureReader& Signatures;
   const TUpdatePaths Paths;
+  TNotifierGuard Guard;
   // Bytes of the running retrieval so far, from the client's progress reports.
   std::int64_t FBytesReceived = 0;
   bool FTimerEnabled = false;

@@ -10,6 +10,7 @@
 #include "app/ErrorDescription.h"
 #include "app/ErrorDisplay.h"
 #include "app/FileLog.h"
+#include "app/StartCheck.h"
 #include "app/untMngFtp.h"
 #include "app/win32/Win32NotifierControl.h"
 #include "app/win32/Win32SignatureReader.h"
@@ -61,8 +62,10 @@ struct TProgram {
   TWin32NotifierControl Notifier;
   TWin32StandardOutput Output;
   TWin32SignatureReader Signatures;
+  TSystemClock Clock;
   TfrmMngFtp Form;
-  TProgram(HINSTANCE instance, IUpdateLog& log) : Window(instance), Form(Window, Notifier, Output, log, Signatures) {}
+  TProgram(HINSTANCE instance, IUpdateLog& log)
+      : Window(instance), Form(Window, Notifier, Output, log, Signatures, Window, Clock) {}
 };
 
 int Run(HINSTANCE instance, int showCommand, IUpdateLog& log) {

@@ -138,6 +138,29 @@ void TWin32UpdateWindow::ShowMessageBox(const std::string& text, const std::stri
   if (wasEnabled) ::EnableWindow(Window, TRUE);
 }
 
+void TWin32UpdateWindow::Wait(std::chrono::milliseconds duration) {
+  const ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(duration.count());
+  bool quit = false;
+  WPARAM quitCode = 0;
+  for (;;) {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      // A window closed meanwhile ends the program once the handler is done, not now.
+      if (message.message == WM_QUIT) {
+        quit = true;
+        quitCode = message.wParam;
+        continue;
+      }
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= end) break;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+  }
+  if (quit) ::PostQuitMessage(static_cast<int>(quitCode));
+}
+
 void TWin32UpdateWindow::Paint() {
   PAINTSTRUCT paint;
   const HDC dc = ::BeginPaint(Window, &paint);

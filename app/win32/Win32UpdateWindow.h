@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -12,7 +13,7 @@
 
 namespace pravik::app {
 
-class TWin32UpdateWindow : public IUpdateWindow {
+class TWin32UpdateWindow : public IUpdateWindow, public IResponsiveWait {
  public:
   // Creates the hidden application window and the update window, not shown yet.
   explicit TWin32UpdateWindow(HINSTANCE instance);
@@ -32,6 +33,8 @@ class TWin32UpdateWindow : public IUpdateWindow {
   void SetTimerEnabled(bool enabled) override;
   void ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
   std::string ProgramFile() const override;
+  // Dispatches the messages that come meanwhile; a quit message is kept for the message loop.
+  void Wait(std::chrono::milliseconds duration) override;
 
   HWND Handle() const { return Window; }
 

@@ -22,6 +22,7 @@
 #include "app/UpdateServices.h"
 #include "app/untMngFtp.h"
 #include "tests/app/FtpServerProcess.h"
+#include "tests/app/NotifierDoubles.h"
 #include "tests/app/TestPrograms.h"
 #include "tests/support/TestFolder.h"
 #include "tests/db/TestDatabase.h"
@@ -70,6 +71,15 @@ class FakeNotifier : public INotifierControl {
   std::uint32_t StartProgram(const std::string& path, int showCommand) override {
     Events.push_back("start " + std::filesystem::path(path).filename().string() + " " + std::to_string(showCommand));
     return std::filesystem::exists(path) ? 33 : 2;
+  }
+  // The start check is off without its row in the code table: these are never called.
+  TNotifierStart StartProcess(const std::string& path, int) override {
+    Events.push_back("checked start " + std::filesystem::path(path).filename().string());
+    return {nullptr, 2};
+  }
+  std::unique_ptr<INotifierProcess> WindowOwner(const std::string& title) override {
+    Events.push_back("owner " + title);
+    return nullptr;
   }
   bool Running = false;
 
@@ -177,7 +187,7 @@ class UpdateCheckTest : public ::testing::Test {
     Notifier.Running = running;
   }
   void Run() {
-    Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Signatures, Paths);
+    Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Signatures, Clock, Clock, Paths);
     Form->FormCreate();
     Form->FormShow();
   }
@@ -215,6 +225,7 @@ class UpdateCheckTest : public ::testing::Test {
   Log Events;
   FakeWindow Window{Events};
   FakeNotifier Notifier{Events};
+  test::FakeClock Clock;
   RecordingLog UpdateLog;
   UnsignedPrograms Signatures;
   std::unique_ptr<TfrmMngFtp> Form;
@@ -476,7 +487,7 @@ TEST_F(UpdateCheckTest, FailedDelayedRetrievalStillStartsTheNotifier) {
 TEST_F(UpdateCheckTest, AbortedRetrievalRecordsNoVersion) {
   Database("0408", ServerHost());
   Workstation("0407", true, false);
-  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Signatures, Paths);
+  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Signatures, Clock, Clock, Paths);
   Form->IdFTP1.OnWork = [this](TIdComponent*, TWorkMode, std::int64_t) { Form->IdFTP1.AbortTransfer(); };
   Form->FormCreate();
   Form->FormShow();
@@ -502,7 +513,7 @@ class VersionFileLostTest : public UpdateCheckTest {
 TEST_F(VersionFileLostTest, ImmediateDownloadStillStartsTheNotifier) {
   Database("0408", ServerHost());
   Workstation("0407", true, false);
-  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Signatures, Paths);
+  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Signatures, Clock, Clock, Paths);
   LoseTheVersionFileDuringTheTransfer();
   Form->FormCreate();
   Form->FormShow();
