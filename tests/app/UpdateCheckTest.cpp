@@ -234,18 +234,22 @@ struct DecisionCase {
   friend void PrintTo(const DecisionCase& c, std::ostream* os) { *os << c.Name; }
 };
 
-class UpdateDecisionTest : public UpdateCheckTest, public ::testing::WithParamInterface<DecisionCase> {};
+class UpdateDecisionTest : public UpdateCheckTest, public ::testing::WithParamInterface<DecisionCase> {
+ protected:
+  // Runs the row's workstation against a database with `more` settings and checks its outcome.
+  void ExpectRow(std::vector<std::pair<const char*, std::optional<std::string>>> more = {}) {
+    const DecisionCase& c = GetParam();
+    Database("0408", ServerHost(), "/pravik", kFtpUser, {}, {}, std::move(more));
+    Workstation(c.VersionFile, c.ProgramPresent, c.Running);
+    Run();
+    EXPECT_EQ(Events, c.Expected);
+    EXPECT_EQ(Program(), c.Downloads ? kNewProgram : kOldProgram);
+    EXPECT_EQ(VersionFile(), c.VersionFileAfter);
+    EXPECT_EQ(Form->TimerEnabled(), c.Expected.back() == "timer on");
+  }
+};
 
-TEST_P(UpdateDecisionTest, ActsAsTheRowSays) {
-  const DecisionCase& c = GetParam();
-  Database("0408", ServerHost());
-  Workstation(c.VersionFile, c.ProgramPresent, c.Running);
-  Run();
-  EXPECT_EQ(Events, c.Expected);
-  EXPECT_EQ(Program(), c.Downloads ? kNewProgram : kOldProgram);
-  EXPECT_EQ(VersionFile(), c.VersionFileAfter);
-  EXPECT_EQ(Form->TimerEnabled(), c.Expected.back() == "timer on");
-}
+TEST_P(UpdateDecisionTest, ActsAsTheRowSays) { ExpectRow(); }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, UpdateDecisionTest,
@@ -280,20 +284,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The staged rollout at 0 %: rows 5 and 6 keep the installed notifier (restarted or started)
 // and leave the version file exactly as it is; rows 1 to 4 do as ever.
-class UpdateRolloutTest : public UpdateCheckTest, public ::testing::WithParamInterface<DecisionCase> {};
+class UpdateRolloutTest : public UpdateDecisionTest {};
 
 TEST_P(UpdateRolloutTest, AWorkstationHeldBackKeepsItsNotifier) {
-  const DecisionCase& c = GetParam();
-  Database("0408", ServerHost(), "/pravik", kFtpUser, {}, {}, {{kRolloutShareCode, "0"}});
-  Workstation(c.VersionFile, c.ProgramPresent, c.Running);
-  Run();
-  EXPECT_EQ(Events, c.Expected);
-  EXPECT_EQ(Program(), c.Downloads ? kNewProgram : kOldProgram);
-  EXPECT_EQ(VersionFile(), c.VersionFileAfter);
-  EXPECT_FALSE(Form->TimerEnabled());
+  ExpectRow({{kRolloutShareCode, "0"}});
   // The rows are read where the decision would download (rows 5 and 6), and only there.
   const bool read = UpdateLog.All().find("Setting rollout percentage (code 760/996): \"0\"") != std::string::npos;
-  EXPECT_EQ(read, std::string(c.Name).starts_with("Different")) << UpdateLog.All();
+  EXPECT_EQ(read, std::string(GetParam().Name).starts_with("Different")) << UpdateLog.All();
 }
 
 INSTANTIATE_TEST_SUITE_P(
