@@ -83,14 +83,17 @@ int DecisionRow(bool programPresent, const std::string& localVersion, const std:
 }
 
 TfrmMngFtp::TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStandardOutput& output, IUpdateLog& log,
-                       ISignatureReader& signatures, TUpdatePaths paths)
+                       ISignatureReader& signatures, TUpdatePaths paths, IRunReport* report)
     : qryTmp(ADOConnectionMAIN, VersionStatement()),
       Window(window),
       Notifier(notifier),
       Output(output),
       Log(log),
       Signatures(signatures),
-      Paths(std::move(paths)) {
+      Paths(std::move(paths)),
+      FRun(TRunRecord::Begin()),
+      FOwnReport(report ? nullptr : MakeFleetReport(ADOConnectionMAIN, Paths.Pending, log)),
+      Report(report ? *report : *FOwnReport) {
   IdFTP1.MaxLineAction = TIdMaxLineAction::maException;
   // A file that arrives shorter or longer than the server says is never installed.
   IdFTP1.VerifySize = true;
@@ -133,6 +136,7 @@ void TfrmMngFtp::Timer1Tick() {
 
 void TfrmMngFtp::ShowErrorBox(const std::exception& error) {
   Log.Write("Error " + DescribeError(error));
+  Settle(TRunResult::Failed, DescribeError(error));
   ShowBox(ErrorBoxText(error.what()), ProgramTitle(Window.ProgramFile()), kBoxStopIcon);
 }
 
@@ -148,6 +152,7 @@ void TfrmMngFtp::btnOKClick() {
             ")");
   const std::string serverVersion = ReadServerVersion(qryTmp);
   Log.Write("Server version " + Quoted(serverVersion));
+  FRun.ServerVersion = serverVersion;
   std::string localVersion = kNoLocalVersion;
   mmLoadTxt.Clear();
   if (FileExists(Paths.VersionFileToRead)) {
@@ -157,6 +162,7 @@ void TfrmMngFtp::btnOKClick() {
   } else {
     Log.Write("Local version N: no version file " + Paths.VersionFileToRead);
   }
+  FRun.LocalVersion = localVersion;
   mmLoadTxt.ReplaceFirstLine(serverVersion);
   // The file records the server version only once that version is installed: a download
   // saves it after the new program file is in place. Whether it can be written is known
@@ -165,6 +171,7 @@ void TfrmMngFtp::btnOKClick() {
 
   const bool programPresent = FileExists(Paths.NotifierToProbe);
   const int row = DecisionRow(programPresent, localVersion, serverVersion, running);
+  FRun.Decision = row;
   Log.Write("Decision: row " + std::to_string(row) + ", " + kRowMeaning[row] + " (notifier program " +
             Paths.NotifierToProbe + (programPresent ? " present)" : " missing)"));
   switch (row) {
@@ -173,6 +180,7 @@ void TfrmMngFtp::btnOKClick() {
       SaveVersionFile();
       if (running) btnKillProClick();
       StartNotifier();
+      Settle(TRunResult::Current);
       Window.RequestClose();
       break;
     case 5:
@@ -186,8 +194,10 @@ void TfrmMngFtp::btnOKClick() {
 }
 
 void TfrmMngFtp::DownloadAndStart() {
-  if (DownLoadFile()) RecordInstalledVersion();
+  const bool installed = DownLoadFile();
+  if (installed) RecordInstalledVersion();
   StartNotifier();
+  if (installed) Settle(TRunResult::Updated);
   Window.RequestClose();
 }
 
@@ -202,6 +212,7 @@ void TfrmMngFtp::RecordInstalledVersion() {
   } catch (const std::exception& error) {
     Log.Write("The new notifier program is in place, but its version could not be recorded; the next start "
               "downloads it again");
+    Settle(TRunResult::Updated);
     ShowErrorBox(error);
   }
 }
@@ -278,14 +289,18 @@ bool TfrmMngFtp::DownLoadFile() {
     // An abort returns without error and leaves the old program: nothing new to record.
     retrieved = !IdFTP1.TransferAborted();
     const std::string figures = TransferFigures(FBytesReceived, MillisecondsSince(retrieving));
+    FRun.Bytes = FBytesReceived;
     Log.Write(retrieved ? "Retrieved " + figures + "; " + Paths.Notifier + " replaced"
                         : "Retrieval aborted after " + figures + "; " + Paths.Notifier + " kept");
+    if (!retrieved) Settle(TRunResult::Failed, "Retrieval aborted after " + figures);
   } catch (const std::exception& error) {
     retrieved = false;
     const bool refused = dynamic_cast<const EUpdateRefused*>(&error) || dynamic_cast<const EIdFTPSizeMismatch*>(&error);
     Log.Write((refused ? "Downloaded file refused after " : "Retrieval failed after ") +
               TransferFigures(FBytesReceived, MillisecondsSince(retrieving)) + "; " +
               Paths.Notifier + " kept: " + DescribeError(error));
+    FRun.Bytes = FBytesReceived;
+    Settle(refused ? TRunResult::Refused : TRunResult::Failed, DescribeError(error));
     ShowBox(kRetrievalFailedText, kRetrievalFailedCaption, kBoxStopIcon);
     Window.RequestClose();
   }
@@ -295,10 +310,21 @@ bool TfrmMngFtp::DownLoadFile() {
 
 void TfrmMngFtp::Timer1Timer() {
   Log.Write("Delayed download");
-  if (DownLoadFile()) RecordInstalledVersion();
+  const bool installed = DownLoadFile();
+  if (installed) RecordInstalledVersion();
   StartNotifier();
+  if (installed) Settle(TRunResult::Updated);
   SetTimer(false);
   Window.RequestClose();
+}
+
+void TfrmMngFtp::FormClose() { Settle(TRunResult::Abandoned); }
+
+void TfrmMngFtp::Settle(TRunResult result, std::optional<std::string> cause) {
+  if (!FRun.Settle(result, std::move(cause))) return;
+  FRun.NotifierSha256 = FileSha256(Paths.Notifier);
+  Log.Write(OutcomeLine(FRun));
+  Report.Settle(FRun);
 }
 
 void TfrmMngFtp::SetTimer(bool enabled) {

@@ -5,9 +5,12 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "app/FleetReport.h"
+#include "app/RunRecord.h"
 #include "app/TextBuffer.h"
 #include "app/UpdateServices.h"
 #include "db/TADOConnection.h"
@@ -24,6 +27,8 @@ struct TUpdatePaths {
   std::string NotifierToProbe = "c:\\Pravik\\PravikNW.exe";
   std::string Notifier = "C:\\Pravik\\PravikNW.exe";
   std::string Log = "C:\\Pravik\\PravikFtp.log";
+  // The fleet report's rows that wait for the central database.
+  std::string Pending = "C:\\Pravik\\PravikFtp.pending";
 };
 
 class TfrmMngFtp {
@@ -31,9 +36,10 @@ class TfrmMngFtp {
   // Creates the window's objects: the database connection (not connected), the query
   // with the version statement, the FTP client with its stored settings, the timer off.
   // Every step, error and box is recorded in `log`; `signatures` judges the publisher of a
-  // downloaded notifier.
+  // downloaded notifier. Each settlement of the run goes to `report`, by default the fleet
+  // report over the window's own connection.
   TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStandardOutput& output, IUpdateLog& log,
-             ISignatureReader& signatures, TUpdatePaths paths = {});
+             ISignatureReader& signatures, TUpdatePaths paths = {}, IRunReport* report = nullptr);
   TfrmMngFtp(const TfrmMngFtp&) = delete;
   TfrmMngFtp& operator=(const TfrmMngFtp&) = delete;
 
@@ -55,11 +61,15 @@ class TfrmMngFtp {
   // in place (not after a failure, a refusal or an abort).
   bool DownLoadFile();
   void Timer1Timer();
+  // The window has closed: a run that has not settled (the delayed download still waiting)
+  // settles as abandoned.
+  void FormClose();
 
   // The error box: the message by the "." rule, the program title, a stop sign; the
   // error's class, codes and message go to the log first.
   void ShowErrorBox(const std::exception& error);
   bool TimerEnabled() const { return FTimerEnabled; }
+  const TRunRecord& RunRecord() const { return FRun; }
 
   TADOConnection ADOConnectionMAIN;
   TADOQuery qryTmp;
@@ -86,6 +96,8 @@ class TfrmMngFtp {
   // again).
   void RecordInstalledVersion();
   void ShowBox(const std::string& text, const std::string& caption, unsigned flags);
+  // Settles the run (see TRunRecord::Settle): the outcome to the log and to the report.
+  void Settle(TRunResult result, std::optional<std::string> cause = std::nullopt);
 
   IUpdateWindow& Window;
   INotifierControl& Notifier;
@@ -97,6 +109,9 @@ class TfrmMngFtp {
   std::int64_t FBytesReceived = 0;
   bool FTimerEnabled = false;
   bool FBusy = false;
+  TRunRecord FRun;
+  std::unique_ptr<IRunReport> FOwnReport;
+  IRunReport& Report;
 };
 
 // The row of the update decision that applies, 1 to 6, from the top of the table down.
