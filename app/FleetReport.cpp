@@ -66,7 +66,11 @@ void TFleetReport::Settle(const TRunRecord& record) {
   } spent{*this};
 
   if (!record.DatabaseReached()) {
-    Queue(row, "the central database was not reached");
+    if (Pending.Exists())
+      Queue(row, "the central database was not reached");
+    else
+      Log.Write("Report: the central database was not reached; no row kept, as no run has found " +
+                std::string(kReportTable) + " yet");
     return;
   }
   if (Table == TTable::Unknown) {
@@ -75,8 +79,10 @@ void TFleetReport::Settle(const TRunRecord& record) {
       Table = limit == 0 ? TTable::Unavailable : Database.TableExists(limit) ? TTable::Present : TTable::Missing;
       if (Table == TTable::Unavailable)
         Log.Write(std::string("Report: no time left to ask for the table ") + kReportTable);
-      if (Table == TTable::Missing)
+      if (Table == TTable::Missing) {
         Log.Write(std::string("Report: no table ") + kReportTable + " in the central database; nothing reported");
+        Pending.Remove();
+      }
     } catch (const std::exception& error) {
       Table = TTable::Unavailable;
       Log.Write(std::string("Report: could not ask for the table ") + kReportTable + ": " + DescribeError(error));
@@ -133,7 +139,12 @@ void TFleetReport::Queue(const TReportRow& row, const std::string& why) {
 
 bool TFleetReport::SendPending() {
   const std::vector<TReportRow> rows = Pending.Load();
-  if (rows.empty()) return true;
+  if (rows.empty()) {
+    // From now on a run that cannot reach the database keeps its row.
+    if (!Pending.Exists() && !Pending.Save({}))
+      Log.Write("Report: " + PendingName + " could not be made; rows of runs without the database will be lost");
+    return true;
+  }
   std::vector<TReportRow> left;
   std::size_t sent = 0, refused = 0;
   for (const TReportRow& row : rows) {

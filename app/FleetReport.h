@@ -67,13 +67,18 @@ class IReportDatabase {
   virtual void Insert(const TReportRow& row, int timeoutSeconds) = 0;
 };
 
-// The rows kept while the database could not be reached, oldest first.
+// The rows kept while the database could not be reached, oldest first. The queue exists
+// (perhaps empty) only once a run has found the table, so a fleet that does not report
+// never gets one.
 class IReportQueue {
  public:
   virtual ~IReportQueue() = default;
+  virtual bool Exists() = 0;
   virtual std::vector<TReportRow> Load() = 0;
-  // Keeps exactly `rows` (none: nothing kept); false when that could not be written.
+  // Keeps exactly `rows`, creating the queue; false when that could not be written.
   virtual bool Save(const std::vector<TReportRow>& rows) = 0;
+  // Removes the queue and its rows.
+  virtual void Remove() = 0;
 };
 
 class TFleetReport : public IRunReport {
@@ -84,10 +89,10 @@ class TFleetReport : public IRunReport {
   TFleetReport(IReportDatabase& database, IReportQueue& queue, IUpdateLog& log, std::string pendingName,
                std::function<TClock::time_point()> now = TClock::now);
 
-  // A run whose database was not reached queues its row (the newest 50 kept). Otherwise,
-  // when the table exists (asked once per run), the queued rows go first, oldest first,
-  // then this one; a row the database refuses is logged and dropped. Without the table,
-  // one log line per run and nothing else.
+  // A run whose database was not reached queues its row (the newest 50 kept) where a
+  // queue exists. Otherwise, when the table exists (asked once per run), the queued rows go
+  // first, oldest first, then this one; a row the database refuses is logged and dropped.
+  // Without the table, one log line per run, and a queue left by earlier runs is removed.
   void Settle(const TRunRecord& record) override;
 
   // Each statement's limit, and the most all report work of a run may take.

@@ -116,6 +116,10 @@ std::optional<TReportRow> RowOfQueueLine(const std::string& line) {
   return row;
 }
 
+bool TReportQueue::Exists() { return FileExists(Path); }
+
+void TReportQueue::Remove() { DeleteFileIfExists(Path); }
+
 std::vector<TReportRow> TReportQueue::Load() {
   std::vector<TReportRow> rows;
   try {
@@ -133,7 +137,6 @@ std::vector<TReportRow> TReportQueue::Load() {
 
 bool TReportQueue::Save(const std::vector<TReportRow>& rows) {
   try {
-    if (rows.empty()) return DeleteFileIfExists(Path);
     std::string text;
     for (const TReportRow& row : rows) text += QueueLine(row) + kLineBreak;
     // Written aside and put in place whole, so that a run that ends half way leaves the old

@@ -22,12 +22,14 @@ class TReportQueue : public IReportQueue {
  public:
   explicit TReportQueue(std::string path) : Path(std::move(path)) {}
 
+  bool Exists() override;
   // The rows of the file, oldest first; none when there is no file or it cannot be read.
   // Lines that hold no row are passed over.
   std::vector<TReportRow> Load() override;
-  // Replaces the file by one with exactly `rows` in one step (a new file put in its place);
-  // removes it when there are none. False when that could not be done.
+  // Replaces the file by one with exactly `rows` in one step (a new file put in its place).
+  // False when that could not be done.
   bool Save(const std::vector<TReportRow>& rows) override;
+  void Remove() override;
 
  private:
   const std::string Path;
