@@ -90,7 +90,8 @@ int DecisionRow(bool programPresent, const std::string& localVersion, const std:
 }
 
 TfrmMngFtp::TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStandardOutput& output, IUpdateLog& log,
-                       ISignatureReader& signatures, IResponsiveWait& wait, IClock& clock, TUpdatePaths paths)
+                       ISignatureReader& signatures, IResponsiveWait& wait, IClock& clock, TUpdatePaths paths,
+                       IRunReport* report)
     : qryTmp(ADOConnectionMAIN, VersionStatement()),
       Window(window),
       Notifier(notifier),
@@ -98,7 +99,10 @@ TfrmMngFtp::TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStand
       Log(log),
       Signatures(signatures),
       Paths(std::move(paths)),
-      Guard(notifier, wait, clock, log, Paths.Notifier, Paths.Held) {
+      Guard(notifier, wait, clock, log, Paths.Notifier, Paths.Held),
+      FRun(TRunRecord::Begin()),
+      FOwnReport(report ? nullptr : MakeFleetReport(ADOConnectionMAIN, Paths.Pending, log)),
+      Report(report ? *report : *FOwnReport) {
   IdFTP1.MaxLineAction = TIdMaxLineAction::maException;
   // A file that arrives shorter or longer than the server says is never installed.
   IdFTP1.VerifySize = true;
@@ -142,6 +146,7 @@ void TfrmMngFtp::Timer1Tick() {
 
 void TfrmMngFtp::ShowErrorBox(const std::exception& error) {
   Log.Write("Error " + DescribeError(error));
+  Settle(TRunResult::Failed, DescribeError(error));
   ShowBox(ErrorBoxText(error.what()), ProgramTitle(Window.ProgramFile()), kBoxStopIcon);
 }
 
@@ -157,6 +162,7 @@ void TfrmMngFtp::btnOKClick() {
             ")");
   const std::string serverVersion = ReadServerVersion(qryTmp);
   Log.Write("Server version " + Quoted(serverVersion));
+  FRun.ServerVersion = serverVersion;
   std::string localVersion = kNoLocalVersion;
   mmLoadTxt.Clear();
   if (FileExists(Paths.VersionFileToRead)) {
@@ -166,6 +172,7 @@ void TfrmMngFtp::btnOKClick() {
   } else {
     Log.Write("Local version N: no version file " + Paths.VersionFileToRead);
   }
+  FRun.LocalVersion = localVersion;
   mmLoadTxt.ReplaceFirstLine(serverVersion);
   // The file records the server version only once that version is installed: a download
   // saves it after the new program file is in place. Whether it can be written is known
@@ -174,23 +181,26 @@ void TfrmMngFtp::btnOKClick() {
 
   const bool programPresent = FileExists(Paths.NotifierToProbe);
   const int row = DecisionRow(programPresent, localVersion, serverVersion, running);
+  FRun.Decision = row;
   Log.Write("Decision: row " + std::to_string(row) + ", " + kRowMeaning[row] + " (notifier program " +
             Paths.NotifierToProbe + (programPresent ? " present)" : " missing)"));
   Guard.Configure(LookUpSilently(kStartCheckCode), serverVersion);
-  if ((row == 5 || row == 6) && !InRollout(serverVersion)) {
-    KeepInstalledNotifier(running);
-    return;
+  if (row == 5 || row == 6) {
+    if (const std::optional<std::string> heldBack = RolloutHoldsBack(serverVersion)) {
+      KeepInstalledNotifier(running, TRunResult::Held, heldBack);
+      return;
+    }
   }
   if (row != 1 && row != 3 && row != 4 &&
       Guard.Holds([this] { return LookUpOptional(sFtpHashCode, "published SHA-256"); })) {
-    KeepInstalledNotifier(running);
+    KeepInstalledNotifier(running, TRunResult::Held, "its start failed here on " + Guard.HeldRecord().Date);
     return;
   }
   switch (row) {
     case 3:
     case 4:
       SaveVersionFile();
-      KeepInstalledNotifier(running);
+      KeepInstalledNotifier(running, TRunResult::Current);
       break;
     case 5:
       btnKillProClick();
@@ -202,19 +212,22 @@ void TfrmMngFtp::btnOKClick() {
   }
 }
 
-bool TfrmMngFtp::InRollout(const std::string& serverVersion) {
+std::optional<std::string> TfrmMngFtp::RolloutHoldsBack(const std::string& serverVersion) {
   const std::optional<std::string> share = LookUpOptional(kRolloutShareCode, "rollout percentage");
   const std::optional<std::string> names = LookUpOptional(kRolloutNamesCode, "rollout workstations");
   const std::string workstation = WorkstationName();
   const TRolloutVerdict verdict = RolloutVerdict(workstation, serverVersion, share, names);
   Log.Write("Rollout of " + Quoted(serverVersion) + " to workstation " + Quoted(workstation) + ": " + verdict.Reason +
             (verdict.Takes ? "" : "; the installed notifier stays, the version file is left as it is"));
-  return verdict.Takes;
+  if (verdict.Takes) return std::nullopt;
+  return verdict.Reason;
 }
 
-void TfrmMngFtp::KeepInstalledNotifier(bool running) {
+void TfrmMngFtp::KeepInstalledNotifier(bool running, TRunResult result, std::optional<std::string> cause) {
   if (running) btnKillProClick();
   StartNotifier();
+  // After the start: the report never delays the notifier.
+  Settle(result, std::move(cause));
   Window.RequestClose();
 }
 
@@ -223,23 +236,28 @@ void TfrmMngFtp::DownloadAndStart() {
   Window.RequestClose();
 }
 
-void TfrmMngFtp::StartAfterDownload(bool replaced) {
-  if (!replaced || !Guard.Enabled()) {
-    if (replaced) RecordInstalledVersion();
+void TfrmMngFtp::StartAfterDownload(bool installed) {
+  if (!installed || !Guard.Enabled()) {
+    if (installed) RecordInstalledVersion();
     StartNotifier();
+    if (installed) Settle(TRunResult::Updated);
     return;
   }
   switch (Guard.StartReplaced(kNotifierShowCommand)) {
     case TReplacedStart::Passed:
       RecordInstalledVersion();
+      Settle(TRunResult::Updated);
+      break;
+    case TReplacedStart::Failed:
+      Settle(TRunResult::Failed, Guard.Cause());
+      break;
+    case TReplacedStart::RolledBack:
+      Settle(TRunResult::RolledBack, Guard.Cause());
       break;
     case TReplacedStart::NotPutBack:
       // As a replace that failed: its box, then the program in place is started.
-      ReportRetrievalFailure("Rollback failed: " + Guard.Cause());
+      ReportRetrievalFailure("Rollback failed: " + Guard.Cause(), TRunResult::Failed, Guard.Cause());
       StartNotifier();
-      break;
-    case TReplacedStart::Failed:
-    case TReplacedStart::RolledBack:
       break;
   }
 }
@@ -255,6 +273,7 @@ void TfrmMngFtp::RecordInstalledVersion() {
   } catch (const std::exception& error) {
     Log.Write("The new notifier program is in place, but its version could not be recorded; the next start "
               "downloads it again");
+    Settle(TRunResult::Updated);
     ShowErrorBox(error);
   }
 }
@@ -312,7 +331,8 @@ bool TfrmMngFtp::DownLoadFile() {
   try {
     IdFTP1.Passive = PassiveModeSetting(LookUpOptional(sFtpModeCode, "FTP transfer mode"));
   } catch (const EUpdateMisconfigured& error) {
-    ReportRetrievalFailure("Download not tried; " + Paths.Notifier + " kept: " + DescribeError(error));
+    ReportRetrievalFailure("Download not tried; " + Paths.Notifier + " kept: " + DescribeError(error),
+                           TRunResult::Failed, DescribeError(error));
     return false;
   }
   Log.Write("FTP connect to " + IdFTP1.Host + ":" + std::to_string(IdFTP1.Port) + " as " + Quoted(IdFTP1.Username));
@@ -354,22 +374,28 @@ bool TfrmMngFtp::DownLoadFile() {
     // An abort returns without error and leaves the old program: nothing new to record.
     retrieved = !IdFTP1.TransferAborted();
     const std::string figures = TransferFigures(FBytesReceived, MillisecondsSince(retrieving));
+    FRun.Bytes = FBytesReceived;
     Log.Write(retrieved ? "Retrieved " + figures + "; " + Paths.Notifier + " replaced after the checks: " +
                               check.Findings()
                         : "Retrieval aborted after " + figures + "; " + Paths.Notifier + " kept");
+    if (!retrieved) Settle(TRunResult::Failed, "Retrieval aborted after " + figures);
   } catch (const std::exception& error) {
     retrieved = false;
     const bool refused = dynamic_cast<const EUpdateRefused*>(&error) || dynamic_cast<const EIdFTPSizeMismatch*>(&error);
+    FRun.Bytes = FBytesReceived;
     ReportRetrievalFailure((refused ? "Downloaded file refused after " : "Retrieval failed after ") +
-                           TransferFigures(FBytesReceived, MillisecondsSince(retrieving)) + "; " + Paths.Notifier +
-                           " kept: " + DescribeError(error));
+                               TransferFigures(FBytesReceived, MillisecondsSince(retrieving)) + "; " + Paths.Notifier +
+                               " kept: " + DescribeError(error),
+                           refused ? TRunResult::Refused : TRunResult::Failed, DescribeError(error));
   }
   IdFTP1.CloseConnection();
   return retrieved;
 }
 
-void TfrmMngFtp::ReportRetrievalFailure(const std::string& cause) {
-  Log.Write(cause);
+void TfrmMngFtp::ReportRetrievalFailure(const std::string& line, TRunResult result, const std::string& cause) {
+  Log.Write(line);
+  // Settled before the box: a box on an unattended workstation may wait for hours.
+  Settle(result, cause);
   ShowBox(kRetrievalFailedText, kRetrievalFailedCaption, kBoxStopIcon);
   Window.RequestClose();
 }
@@ -379,6 +405,15 @@ void TfrmMngFtp::Timer1Timer() {
   StartAfterDownload(DownLoadFile());
   SetTimer(false);
   Window.RequestClose();
+}
+
+void TfrmMngFtp::FormClose() { Settle(TRunResult::Abandoned); }
+
+void TfrmMngFtp::Settle(TRunResult result, std::optional<std::string> cause) {
+  if (!FRun.Settle(result, std::move(cause))) return;
+  FRun.NotifierSha256 = FileSha256(Paths.Notifier);
+  Log.Write(OutcomeLine(FRun));
+  Report.Settle(FRun);
 }
 
 void TfrmMngFtp::SetTimer(bool enabled) {

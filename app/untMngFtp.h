@@ -5,10 +5,13 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "app/FleetReport.h"
 #include "app/NotifierGuard.h"
+#include "app/RunRecord.h"
 #include "app/TextBuffer.h"
 #include "app/UpdateServices.h"
 #include "db/TADOConnection.h"
@@ -25,6 +28,8 @@ struct TUpdatePaths {
   std::string NotifierToProbe = "c:\\Pravik\\PravikNW.exe";
   std::string Notifier = "C:\\Pravik\\PravikNW.exe";
   std::string Log = "C:\\Pravik\\PravikFtp.log";
+  // The fleet report's rows that wait for the central database.
+  std::string Pending = "C:\\Pravik\\PravikFtp.pending";
   // The record of a notifier version that failed its start check here.
   std::string Held = "C:\\Pravik\\PravikFtp.held";
 };
@@ -34,9 +39,12 @@ class TfrmMngFtp {
   // Creates the window's objects: the database connection (not connected), the query
   // with the version statement, the FTP client with its stored settings, the timer off.
   // Every step, error and box is recorded in `log`; `signatures` judges the publisher of a
-  // downloaded notifier; `wait` and `clock` time the start checks of the notifier.
+  // downloaded notifier; `wait` and `clock` time the start checks of the notifier. Each
+  // settlement of the run goes to `report`, by default the fleet report over the window's own
+  // connection.
   TfrmMngFtp(IUpdateWindow& window, INotifierControl& notifier, IStandardOutput& output, IUpdateLog& log,
-             ISignatureReader& signatures, IResponsiveWait& wait, IClock& clock, TUpdatePaths paths = {});
+             ISignatureReader& signatures, IResponsiveWait& wait, IClock& clock, TUpdatePaths paths = {},
+             IRunReport* report = nullptr);
   TfrmMngFtp(const TfrmMngFtp&) = delete;
   TfrmMngFtp& operator=(const TfrmMngFtp&) = delete;
 
@@ -58,11 +66,15 @@ class TfrmMngFtp {
   // in place (not after a failure, a refusal or an abort).
   bool DownLoadFile();
   void Timer1Timer();
+  // The window has closed: a run that has not settled (the delayed download still waiting)
+  // settles as abandoned.
+  void FormClose();
 
   // The error box: the message by the "." rule, the program title, a stop sign; the
   // error's class, codes and message go to the log first.
   void ShowErrorBox(const std::exception& error);
   bool TimerEnabled() const { return FTimerEnabled; }
+  const TRunRecord& RunRecord() const { return FRun; }
 
   TADOConnection ADOConnectionMAIN;
   TADOQuery qryTmp;
@@ -86,24 +98,27 @@ class TfrmMngFtp {
   void SetTimer(bool enabled);
   // Download now, record the version when the file came, start the notifier, close.
   void DownloadAndStart();
-  // Whether this workstation takes `serverVersion` now, by the staged rollout's rows of the
-  // code table; the verdict and its reason go to the log.
-  bool InRollout(const std::string& serverVersion);
+  // Why this workstation does not take `serverVersion` now, by the staged rollout's rows of
+  // the code table; nullopt when it takes it. The verdict goes to the log.
+  std::optional<std::string> RolloutHoldsBack(const std::string& serverVersion);
   // The notifier program stays as it is: a running notifier is restarted, a stopped one
-  // started; then the window closes.
-  void KeepInstalledNotifier(bool running);
+  // started, the run settled with `result`; then the window closes.
+  void KeepInstalledNotifier(bool running, TRunResult result, std::optional<std::string> cause = std::nullopt);
   // After a download: the notifier started, the version recorded when the new program is
-  // in place (and, with the start check on, runs).
-  void StartAfterDownload(bool replaced);
+  // in place (and, with the start check on, runs), the run settled.
+  void StartAfterDownload(bool installed);
   void SaveVersionFile();
   // After a new program file is in place: a version file that cannot be written now is
   // shown and logged, and the run goes on to start the notifier (the next start downloads
   // again).
   void RecordInstalledVersion();
   void ShowBox(const std::string& text, const std::string& caption, unsigned flags);
-  // A download that failed, was refused or was not tried: `cause` goes to the log, the
-  // retrieval failure box is shown and the window asked to close.
-  void ReportRetrievalFailure(const std::string& cause);
+  // A download that failed, was refused or was not tried: `line` goes to the log, the run is
+  // settled with `result` and `cause`, the retrieval failure box is shown and the window
+  // asked to close.
+  void ReportRetrievalFailure(const std::string& line, TRunResult result, const std::string& cause);
+  // Settles the run (see TRunRecord::Settle): the outcome to the log and to the report.
+  void Settle(TRunResult result, std::optional<std::string> cause = std::nullopt);
 
   IUpdateWindow& Window;
   INotifierControl& Notifier;
@@ -116,6 +131,9 @@ class TfrmMngFtp {
   std::int64_t FBytesReceived = 0;
   bool FTimerEnabled = false;
   bool FBusy = false;
+  TRunRecord FRun;
+  std::unique_ptr<IRunReport> FOwnReport;
+  IRunReport& Report;
 };
 
 // The row of the update decision that applies, 1 to 6, from the top of the table down.

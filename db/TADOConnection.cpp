@@ -55,12 +55,43 @@ void TADOConnection::Open() {
   connected_ = true;
 }
 
-odbc::OdbcHandle TADOConnection::NewStatement() {
+odbc::OdbcHandle TADOConnection::NewStatement() { return NewStatement(static_cast<int>(kQueryTimeoutSeconds)); }
+
+odbc::OdbcHandle TADOConnection::NewStatement(int timeoutSeconds) {
   Open();
   odbc::OdbcHandle statement = connection_.NewStatement();
-  ::SQLSetStmtAttrW(statement.Get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(kQueryTimeoutSeconds),
-                    SQL_IS_UINTEGER);
+  const SQLULEN seconds = timeoutSeconds > 0 ? static_cast<SQLULEN>(timeoutSeconds) : 1;
+  ::SQLSetStmtAttrW(statement.Get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), SQL_IS_UINTEGER);
   return statement;
+}
+
+bool TADOConnection::TableExists(const std::string& name, int timeoutSeconds) {
+  const odbc::OdbcHandle statement = NewStatement(timeoutSeconds);
+  std::u16string table = Utf16FromCp949(name);
+  std::u16string type = u"TABLE";
+  odbc::CheckOdbcResult(::SQLTablesW(statement.Get(), nullptr, 0, nullptr, 0, reinterpret_cast<SQLWCHAR*>(table.data()),
+                                     static_cast<SQLSMALLINT>(table.size()), reinterpret_cast<SQLWCHAR*>(type.data()),
+                                     static_cast<SQLSMALLINT>(type.size())),
+                        statement);
+  // The name is a pattern to the catalogue, where "_" stands for any character: each row's
+  // own name (column 3) decides.
+  for (;;) {
+    const SQLRETURN fetched = ::SQLFetch(statement.Get());
+    if (fetched == SQL_NO_DATA) return false;
+    odbc::CheckOdbcResult(fetched, statement);
+    char16_t found[256] = {};
+    SQLLEN length = 0;
+    odbc::CheckOdbcResult(::SQLGetData(statement.Get(), 3, SQL_C_WCHAR, found, sizeof found, &length), statement);
+    if (length == SQL_NULL_DATA) continue;
+    std::u16string foundName(found);
+    if (foundName.size() != table.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < table.size() && same; ++i) {
+      auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
+      same = lower(foundName[i]) == lower(table[i]);
+    }
+    if (same) return true;
+  }
 }
 
 }  // namespace pravik

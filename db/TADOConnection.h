@@ -28,8 +28,13 @@ class TADOConnection {
   // The fixed login to the central database, code page 949 text.
   const std::string& ConnectionString() const { return connectionString_; }
   // A statement handle on the connection, which is opened first, whose statements give up
-  // after 30 s; raises EDatabaseError.
+  // after 30 s, or after `timeoutSeconds`; raises EDatabaseError.
   odbc::OdbcHandle NewStatement();
+  odbc::OdbcHandle NewStatement(int timeoutSeconds);
+  // Whether the database has a table named `name` (letter case aside), asked through the
+  // driver's catalogue, not by a statement on the table; the question gives up after
+  // `timeoutSeconds`. Opens the connection first; raises EDatabaseError.
+  bool TableExists(const std::string& name, int timeoutSeconds);
 
  private:
   std::string connectionString_;

@@ -80,6 +80,7 @@ int Run(HINSTANCE instance, int showCommand, IUpdateLog& log) {
   program->Window.OnTimer = [&form] { form.Timer1Tick(); };
   program->Window.Show(showCommand, [&form] { form.FormShow(); });
   program->Window.RunMessageLoop();
+  form.FormClose();
   if (form.TimerEnabled()) log.Write("Window closed while the delayed download waited; the notifier stays stopped");
   // The window and all it owns go first; the socket stack is released after them.
   program.reset();

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "app/AppTexts.h"
+#include "app/FleetReport.h"
+#include "app/RunRecord.h"
 #include "app/Sha256.h"
 #include "app/TrustResults.h"
 #include "app/Rollout.h"
@@ -144,6 +146,9 @@ class UpdateCheckTest : public ::testing::Test {
   UpdateCheckTest() {
     Paths.VersionFileToRead = Paths.VersionFileToWrite = (Folder.Path / "Version.txt").string();
     Paths.NotifierToProbe = Paths.Notifier = (Folder.Path / "PravikNW.exe").string();
+    // Beside the database, out of the workstation's folder that the tests list.
+    Paths.Pending = "PravikFtp.pending";
+    std::filesystem::remove(Paths.Pending);
   }
   ~UpdateCheckTest() override {
     Form.reset();
@@ -245,18 +250,22 @@ struct DecisionCase {
   friend void PrintTo(const DecisionCase& c, std::ostream* os) { *os << c.Name; }
 };
 
-class UpdateDecisionTest : public UpdateCheckTest, public ::testing::WithParamInterface<DecisionCase> {};
+class UpdateDecisionTest : public UpdateCheckTest, public ::testing::WithParamInterface<DecisionCase> {
+ protected:
+  // Runs the row's workstation against a database with `more` settings and checks its outcome.
+  void ExpectRow(std::vector<std::pair<const char*, std::optional<std::string>>> more = {}) {
+    const DecisionCase& c = GetParam();
+    Database("0408", ServerHost(), "/pravik", kFtpUser, {}, {}, std::move(more));
+    Workstation(c.VersionFile, c.ProgramPresent, c.Running);
+    Run();
+    EXPECT_EQ(Events, c.Expected);
+    EXPECT_EQ(Program(), c.Downloads ? kNewProgram : kOldProgram);
+    EXPECT_EQ(VersionFile(), c.VersionFileAfter);
+    EXPECT_EQ(Form->TimerEnabled(), c.Expected.back() == "timer on");
+  }
+};
 
-TEST_P(UpdateDecisionTest, ActsAsTheRowSays) {
-  const DecisionCase& c = GetParam();
-  Database("0408", ServerHost());
-  Workstation(c.VersionFile, c.ProgramPresent, c.Running);
-  Run();
-  EXPECT_EQ(Events, c.Expected);
-  EXPECT_EQ(Program(), c.Downloads ? kNewProgram : kOldProgram);
-  EXPECT_EQ(VersionFile(), c.VersionFileAfter);
-  EXPECT_EQ(Form->TimerEnabled(), c.Expected.back() == "timer on");
-}
+TEST_P(UpdateDecisionTest, ActsAsTheRowSays) { ExpectRow(); }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, UpdateDecisionTest,
@@ -291,20 +300,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The staged rollout at 0 %: rows 5 and 6 keep the installed notifier (restarted or started)
 // and leave the version file exactly as it is; rows 1 to 4 do as ever.
-class UpdateRolloutTest : public UpdateCheckTest, public ::testing::WithParamInterface<DecisionCase> {};
+class UpdateRolloutTest : public UpdateDecisionTest {};
 
 TEST_P(UpdateRolloutTest, AWorkstationHeldBackKeepsItsNotifier) {
-  const DecisionCase& c = GetParam();
-  Database("0408", ServerHost(), "/pravik", kFtpUser, {}, {}, {{kRolloutShareCode, "0"}});
-  Workstation(c.VersionFile, c.ProgramPresent, c.Running);
-  Run();
-  EXPECT_EQ(Events, c.Expected);
-  EXPECT_EQ(Program(), c.Downloads ? kNewProgram : kOldProgram);
-  EXPECT_EQ(VersionFile(), c.VersionFileAfter);
-  EXPECT_FALSE(Form->TimerEnabled());
+  ExpectRow({{kRolloutShareCode, "0"}});
   // The rows are read where the decision would download (rows 5 and 6), and only there.
   const bool read = UpdateLog.All().find("Setting rollout percentage (code 760/996): \"0\"") != std::string::npos;
-  EXPECT_EQ(read, std::string(c.Name).starts_with("Different")) << UpdateLog.All();
+  EXPECT_EQ(read, std::string(GetParam().Name).starts_with("Different")) << UpdateLog.All();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -398,6 +400,9 @@ TEST_F(UpdateCheckTest, TheLogTellsTheWholeDelayedUpdate) {
       "Retrieved " + std::to_string(std::string(kNewProgram).size()) + " bytes in ",
       "Version file " + Paths.VersionFileToWrite + " written, first line \"0408\"",
       "Starting the notifier " + Paths.Notifier + ": started",
+      "Outcome: updated, decision row 5, local \"0407\", server \"0408\", " +
+          std::to_string(std::string(kNewProgram).size()) + " bytes received, ",
+      "Report: no table MVERCHKRESULT in the central database; nothing reported",
   };
   ASSERT_EQ(UpdateLog.Lines.size(), std::size(expected)) << UpdateLog.All();
   for (std::size_t i = 0; i < std::size(expected); ++i)
@@ -714,6 +719,223 @@ INSTANTIATE_TEST_SUITE_P(
                     "", {"close", "start PravikNW.exe 5", "close"},
                     "kept: EIdProtocolReplyError (reply 550): "}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.Name); });
+
+
+// The record of the run: each settlement as the report receives it.
+class RecordingReport : public IRunReport {
+ public:
+  void Settle(const TRunRecord& record) override { Settled.push_back(record); }
+  std::vector<TRunRecord> Settled;
+};
+
+std::string ResultsOf(const std::vector<TRunRecord>& records) {
+  std::string results;
+  for (const TRunRecord& record : records) results += (results.empty() ? "" : ",") + std::string(RunResultText(*record.Result));
+  return results;
+}
+
+class RunRecordTest;
+
+struct OutcomeCase {
+  const char* Name;
+  std::function<void(RunRecordTest&)> Arrange;
+  TRunResult Result;
+  std::optional<int> Decision;
+  std::optional<std::string> LocalVersion;
+  std::optional<std::string> ServerVersion;
+  std::optional<std::int64_t> Bytes;
+  std::optional<std::string> CauseStart;
+  const std::string* NotifierAfter;  // the program whose SHA-256 the record names
+  friend void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class RunRecordTest : public UpdateCheckTest, public ::testing::WithParamInterface<OutcomeCase> {
+ public:
+  using UpdateCheckTest::Workstation;
+
+ protected:
+  void RunReported() {
+    Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Signatures, Clock, Clock, Paths, &Report);
+    Form->FormCreate();
+    Form->FormShow();
+  }
+  RecordingReport Report;
+};
+
+// One settlement per run, made before any box and after the notifier's start; the log's
+// outcome line says what the record says.
+TEST_P(RunRecordTest, SettlesOnceWithWhatTheRunFound) {
+  const OutcomeCase& c = GetParam();
+  c.Arrange(*this);
+  RunReported();
+  ASSERT_EQ(Report.Settled.size(), 1u) << ResultsOf(Report.Settled);
+  const TRunRecord& record = Report.Settled[0];
+  EXPECT_EQ(record.Result, c.Result);
+  EXPECT_EQ(record.Decision, c.Decision);
+  EXPECT_EQ(record.LocalVersion, c.LocalVersion);
+  EXPECT_EQ(record.ServerVersion, c.ServerVersion);
+  EXPECT_EQ(record.DatabaseReached(), c.ServerVersion.has_value());
+  EXPECT_EQ(record.Bytes, c.Bytes);
+  if (c.CauseStart) {
+    EXPECT_THAT(record.Cause.value_or("none"), ::testing::StartsWith(*c.CauseStart));
+  } else {
+    EXPECT_EQ(record.Cause, std::nullopt);
+  }
+  EXPECT_EQ(record.NotifierSha256, Sha256Of(*c.NotifierAfter));
+  EXPECT_EQ(record.UpdaterVersion, "1.0.0.0");
+  EXPECT_FALSE(record.Workstation.empty());
+  EXPECT_THAT(record.RunStarted, ::testing::MatchesRegex("[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}"));
+  EXPECT_THAT(UpdateLog.Lines, ::testing::Contains(OutcomeLine(record)));
+  // The record is complete before any box and, where the notifier starts, after its start.
+  const auto settled = std::find(UpdateLog.Lines.begin(), UpdateLog.Lines.end(), OutcomeLine(record));
+  const auto box = std::find_if(UpdateLog.Lines.begin(), UpdateLog.Lines.end(),
+                                [](const std::string& line) { return line.rfind("Box ", 0) == 0; });
+  EXPECT_LT(settled, box);
+  const auto start = std::find_if(UpdateLog.Lines.begin(), UpdateLog.Lines.end(),
+                                  [](const std::string& line) { return line.rfind("Starting the notifier", 0) == 0; });
+  if (start != UpdateLog.Lines.end() && box == UpdateLog.Lines.end()) {
+    EXPECT_LT(start, settled);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, RunRecordTest,
+    ::testing::Values(
+        OutcomeCase{"CurrentRestarted",
+                    [](RunRecordTest& t) {
+                      t.Database("0408", UpdateCheckTest::ServerHost());
+                      t.Workstation("0408", true, true);
+                    },
+                    TRunResult::Current, 3, "0408", "0408", std::nullopt, std::nullopt, &kOldProgram},
+        OutcomeCase{"CurrentStarted",
+                    [](RunRecordTest& t) {
+                      t.Database("0408", UpdateCheckTest::ServerHost());
+                      t.Workstation("0408", true, false);
+                    },
+                    TRunResult::Current, 4, "0408", "0408", std::nullopt, std::nullopt, &kOldProgram},
+        OutcomeCase{"UpdatedWithoutVersionFile",
+                    [](RunRecordTest& t) {
+                      t.Database("0408", UpdateCheckTest::ServerHost());
+                      t.Workstation(std::nullopt, true, false);
+                    },
+                    TRunResult::Updated, 2, "N", "0408", std::string(kNewProgram).size(), std::nullopt,
+                    &kNewProgram},
+        OutcomeCase{"Updated",
+                    [](RunRecordTest& t) {
+                      t.Database("0408", UpdateCheckTest::ServerHost());
+                      t.Workstation("0407", true, false);
+                    },
+                    TRunResult::Updated, 6, "0407", "0408", std::string(kNewProgram).size(), std::nullopt,
+                    &kNewProgram},
+        OutcomeCase{"RefusedByThePublishedHash",
+                    [](RunRecordTest& t) {
+                      t.Database("0408", UpdateCheckTest::ServerHost(), "/pravik", kFtpUser, {Sha256Of(kOldProgram)});
+                      t.Workstation("0407", true, false);
+                    },
+                    TRunResult::Refused, 6, "0407", "0408", std::string(kNewProgram).size(),
+                    "EUpdateRefused: Hash check: the published SHA-256 is ", &kOldProgram},
+        OutcomeCase{"HeldBackByTheRollout",
+                    [](RunRecordTest& t) {
+                      t.Database("0408", UpdateCheckTest::ServerHost(), "/pravik", kFtpUser, {}, {},
+                                 {{kRolloutShareCode, "0"}});
+                      t.Workstation("0407", true, true);
+                    },
+                    TRunResult::Held, 5, "0407", "0408", std::nullopt, "held back by the rollout: bucket ",
+                    &kOldProgram},
+        OutcomeCase{"FailedConnect",
+                    [](RunRecordTest& t) {
+                      t.Database("0408", UpdateCheckTest::DeadHost());
+                      t.Workstation("0407", true, false);
+                    },
+                    TRunResult::Failed, 6, "0407", "0408", std::nullopt,
+                    "EIdSocketError (Winsock error 10061): Socket Error # 10061\r\nConnection refused.", &kOldProgram},
+        OutcomeCase{"FailedRetrieval",
+                    [](RunRecordTest& t) {
+                      t.Database("0408", UpdateCheckTest::ServerHost(), "/empty");
+                      t.Workstation("0407", true, false);
+                    },
+                    TRunResult::Failed, 6, "0407", "0408", 0, "EIdProtocolReplyError (reply 550): ", &kOldProgram},
+        OutcomeCase{"FailedVersionRead",
+                    [](RunRecordTest& t) {
+                      test::CreateCentralDatabase({"Drop Table MVERCHKMESSAGECLIENT"});
+                      t.Workstation("0407", true, false);
+                    },
+                    TRunResult::Failed, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                    "EDatabaseError (SQLSTATE HY000, native error 1): [SQLite]no such table", &kOldProgram},
+        OutcomeCase{"FailedLookup",
+                    [](RunRecordTest& t) {
+                      t.Database("0408", std::nullopt);
+                      t.Workstation("0407", true, false);
+                    },
+                    TRunResult::Failed, 6, "0407", "0408", std::nullopt,
+                    "EVariantError: Invalid variant type conversion", &kOldProgram}),
+    [](const ::testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.Name); });
+
+// The delayed download: its first failed attempt settles as failed, the attempt that succeeds
+// as updated, and the failures between them settle nothing.
+TEST_F(RunRecordTest, DelayedRunSettlesItsFirstFailureAndItsSuccess) {
+  Database("0408", DeadHost());
+  Workstation("0407", true, true);
+  RunReported();
+  EXPECT_TRUE(Report.Settled.empty());
+  Form->Timer1Tick();
+  Form->Timer1Tick();
+  const std::filesystem::path served = Folder.Path / "served";
+  std::filesystem::create_directories(served / "pravik");
+  WriteFile((served / "pravik" / "PravikNW.exe").string(), kNewProgram);
+  test::FtpServerProcess revived(DeadHost(), kFtpUser, kFtpPassword, served.string());
+  Form->Timer1Tick();
+  Form->FormClose();
+  ASSERT_EQ(ResultsOf(Report.Settled), "failed,updated");
+  EXPECT_EQ(Report.Settled[0].Decision, 5);
+  EXPECT_EQ(Report.Settled[0].Bytes, std::nullopt);
+  EXPECT_EQ(Report.Settled[0].NotifierSha256, Sha256Of(kOldProgram));
+  EXPECT_EQ(Report.Settled[1].Bytes, std::string(kNewProgram).size());
+  EXPECT_EQ(Report.Settled[1].Cause, std::nullopt);
+  EXPECT_EQ(Report.Settled[1].NotifierSha256, Sha256Of(kNewProgram));
+  EXPECT_GE(Report.Settled[1].DurationMs, Report.Settled[0].DurationMs);
+}
+
+TEST_F(RunRecordTest, WindowClosedDuringTheWaitSettlesAsAbandoned) {
+  Database("0408", ServerHost());
+  Workstation("0407", true, true);
+  RunReported();
+  Form->FormClose();
+  Form->FormClose();
+  ASSERT_EQ(ResultsOf(Report.Settled), "abandoned");
+  EXPECT_EQ(Report.Settled[0].Decision, 5);
+  EXPECT_EQ(Report.Settled[0].Bytes, std::nullopt);
+}
+
+// The new notifier is in place but its version cannot be recorded: updated, settled before
+// the error box, and that box settles nothing more.
+TEST_F(RunRecordTest, UpdatedEvenWhenTheVersionCannotBeRecorded) {
+  Database("0408", ServerHost());
+  Workstation("0407", true, false);
+  Form = std::make_unique<TfrmMngFtp>(Window, Notifier, Output, UpdateLog, Signatures, Clock, Clock, Paths, &Report);
+  Form->IdFTP1.OnWork = [this](TIdComponent*, TWorkMode, std::int64_t) {
+    std::filesystem::remove(Paths.VersionFileToWrite);
+    std::filesystem::create_directory(Paths.VersionFileToWrite);
+  };
+  Form->FormCreate();
+  Form->FormShow();
+  ASSERT_EQ(ResultsOf(Report.Settled), "updated");
+  EXPECT_EQ(Report.Settled[0].NotifierSha256, Sha256Of(kNewProgram));
+}
+
+// The program's own report without the table: one line in the log, nothing queued.
+TEST_F(UpdateCheckTest, WithoutTheTableTheReportSaysSoOnceAndKeepsNothing) {
+  Database("0408", DeadHost());
+  Workstation("0407", true, true);
+  Run();
+  Form->Timer1Tick();
+  Form->FormClose();
+  const auto said = std::count_if(UpdateLog.Lines.begin(), UpdateLog.Lines.end(),
+                                  [](const std::string& line) { return line.rfind("Report: ", 0) == 0; });
+  EXPECT_EQ(said, 1) << UpdateLog.All();
+  EXPECT_THAT(UpdateLog.Lines, ::testing::Contains("Report: no table MVERCHKRESULT in the central database; nothing reported"));
+  EXPECT_FALSE(std::filesystem::exists(Paths.Pending));
+}
 
 }  // namespace
 }  // namespace pravik::app

@@ -1224,7 +1224,7 @@ publisher("publisher_same", "old-a.exe", "new-a.exe", 51, True)
 publisher("publisher_renewed_certificate", "old-a.exe", "new-a-renewed.exe", 52, True)
 publisher("publisher_unsigned_by_signed", "unsigned", "new-a.exe", 53, True)
 # One publisher whose certificate has expired since: the same certificate no longer counts.
-publisher("publisher_expired_certificate", "old-e.exe", "new-e.exe", 56, False, "its certificate has expired",
+publisher("publisher_expired_certificate", "old-e.exe", "new-e.exe", 70, False, "its certificate has expired",
           signer="Pravik Test Publisher E")
 
 
@@ -1232,8 +1232,8 @@ publisher("publisher_expired_certificate", "old-e.exe", "new-e.exe", 56, False, 
 # bound: each line is cut, the log moves aside once, and the two files stay within 2.5 MiB.
 @scenario
 def log_bound_huge_reply(run):
-    arrange(run, "0408", 57, server=False)
-    run.fault_server("huge-login-reply", loopback(57))
+    arrange(run, "0408", 71, server=False)
+    run.fault_server("huge-login-reply", loopback(71))
     with open(run.log_path, "wb") as f:
         f.write(b"h" * ((1 << 20) - 1))
     logins = []
@@ -1270,22 +1270,30 @@ def rollout_bucket(run):
 
 @scenario
 def rollout_paused(run):
-    arrange(run, "0407\nsecond\n", 58, running=True, rollout="0")
+    arrange(run, "0407\nsecond\n", 72, running=True, rollout="0")
+    fleet_table(run)
     held_back(run, ["old started", "old started"])
     run.expect("old one stopped", run.notifier_stopped(), True)
     run.expect("held at", [share for _, share in rollout_bucket(run)], [0])
+    rows = report_rows(run)
+    run.expect("rows", len(rows), 1)
+    expect_row(run, (rows or [{}])[0], "held", 5, "0407", "0408", None, "old", "held back by the rollout: bucket ")
 
 
 @scenario
 def rollout_malformed_share(run):
-    arrange(run, "0407", 59, rollout="1O")
+    arrange(run, "0407", 73, rollout="1O")
+    fleet_table(run)
     held_back(run, ["old started"])
+    rows = report_rows(run)
+    run.expect("row cause", [row["CAUSE"].split("; ")[-1] for row in rows if row.get("RESULT") == "held"],
+               ['the rollout percentage "1O" is not a whole number from 0 to 100, taken as 0 %'])
     expect_log(run, ("held back by the rollout: bucket ", ' at 0 %; the rollout percentage "1O" is not a whole number'))
 
 
 @scenario
 def rollout_full_with_blanks(run):
-    arrange(run, "0407", 60, rollout="  100 ")
+    arrange(run, "0407", 74, rollout="  100 ")
     run.run_updater()
     expect_outcome(run, ["new started"], "new", "0408")
     expect_log(run, ("Rollout of \"0408\"", ": in the rollout: bucket ", " at 100 %"), "Retrieved ")
@@ -1296,7 +1304,7 @@ def rollout_named_in_lower_case(run):
     # The name Windows gives this workstation, as an administrator might type it.
     _, lines = run.wine(["cmd", "/c", "echo %COMPUTERNAME%"])
     name = lines[0].strip().lower() if lines else "?"
-    arrange(run, "0407", 61, rollout="0", named="office, %s  test-pc" % name)
+    arrange(run, "0407", 75, rollout="0", named="office, %s  test-pc" % name)
     run.run_updater()
     expect_outcome(run, ["new started"], "new", "0408")
     expect_log(run, ("named in the rollout (bucket ", " at 0 %)"), "Retrieved ")
@@ -1305,7 +1313,7 @@ def rollout_named_in_lower_case(run):
 @scenario
 def rollout_paused_without_program(run):
     # Nothing to run otherwise: the new notifier comes whatever the share.
-    arrange(run, "0407", 62, program=None, rollout="0")
+    arrange(run, "0407", 76, program=None, rollout="0")
     run.run_updater()
     expect_outcome(run, ["new started"], "new", "0408")
     run.expect("rollout asked", [line for line in run.log_lines() if line.startswith("Rollout of")], [])
@@ -1370,6 +1378,176 @@ def passive_misconfigured(run):
     expect_log(run, ("Download not tried; C:\\Pravik\\PravikNW.exe kept: EUpdateMisconfigured: Transfer mode setting: "
                      '"passive please" is neither PASV (passive mode) nor PORT (active mode)'),
                'Box "다운로드중..." shown', "Starting the notifier")
+
+
+# The fleet report: the table of fleet.sql in the test database, as an administrator makes
+# it, and the rows the runs leave there.
+FLEET_REPORT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "fleet-report")
+REPORT_COLUMNS = ("WORKSTATION", "RUNSTARTED", "UPDATERVERSION", "LOCALVERSION", "SERVERVERSION", "DECISION",
+                  "RESULT", "CAUSE", "BYTES", "DURATIONMS", "NOTIFIERSHA256", "RECORDED")
+RUN_STARTED = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}"
+
+
+def fleet_table(run, *statements):
+    """MVERCHKRESULT and its views made by fleet.sql, then the statements (a trigger...)."""
+    subprocess.run(["/usr/bin/python3", FLEET_REPORT, "--create-sqlite", os.path.join(run.work, "PravikALL")],
+                   check=True)
+    with sqlite3.connect(os.path.join(run.work, "PravikALL")) as db:
+        for statement in statements:
+            db.execute(statement)
+    db.close()
+
+
+def report_rows(run):
+    """The table's rows in the order they arrived, as dicts; printed for the record."""
+    with sqlite3.connect(os.path.join(run.work, "PravikALL")) as db:
+        rows = [dict(zip(REPORT_COLUMNS, row)) for row in
+                db.execute("Select %s From MVERCHKRESULT Order By RowId" % ", ".join(REPORT_COLUMNS))]
+    db.close()
+    for row in rows:
+        print("row: %r" % row)
+    return rows
+
+
+def report_lines(run):
+    return [line for line in run.log_lines() if line.startswith("Report: ")]
+
+
+def expect_row(run, row, result, decision, local, server, bytes_, program, cause=None):
+    """One row as the run must have written it; cause, when given, is where its CAUSE begins."""
+    digest = {"old": hashlib.sha256(run.old).hexdigest(), "new": hashlib.sha256(run.new).hexdigest()}.get(program)
+    run.expect("row", {k: row.get(k) for k in ("RESULT", "DECISION", "LOCALVERSION", "SERVERVERSION", "BYTES",
+                                                "NOTIFIERSHA256", "UPDATERVERSION")},
+               {"RESULT": result, "DECISION": decision, "LOCALVERSION": local, "SERVERVERSION": server,
+                "BYTES": bytes_, "NOTIFIERSHA256": digest, "UPDATERVERSION": "1.0.0.0"})
+    run.expect("row cause", (row.get("CAUSE") or "")[:len(cause or "")] if cause else row.get("CAUSE"), cause)
+    run.expect("row start and time", (bool(re.fullmatch(RUN_STARTED, row.get("RUNSTARTED") or "")),
+                                      isinstance(row.get("DURATIONMS"), int) and row["DURATIONMS"] >= 0,
+                                      bool(row.get("WORKSTATION")), row.get("RECORDED") is not None),
+               (True, True, True, True))
+
+
+@scenario
+def report_updated(run):
+    arrange(run, "0407", 60)
+    fleet_table(run)
+    run.run_updater()
+    expect_outcome(run, ["new started"], "new", "0408")
+    rows = report_rows(run)
+    run.expect("rows", len(rows), 1)
+    expect_row(run, (rows or [{}])[0], "updated", 6, "0407", "0408", len(run.new), "new")
+    expect_log(run, "Starting the notifier", ("Outcome: updated, decision row 6", "%d bytes received" % len(run.new)),
+               "Report: row of updated written to MVERCHKRESULT", "End, exit code 0")
+
+
+@scenario
+def report_current(run):
+    arrange(run, "0408", 61, server=False)
+    fleet_table(run)
+    run.run_updater()
+    expect_outcome(run, ["old started"], "old", "0408")
+    rows = report_rows(run)
+    run.expect("rows", len(rows), 1)
+    expect_row(run, (rows or [{}])[0], "current", 4, "0408", "0408", None, "old")
+
+
+@scenario
+def report_refused(run):
+    other = hashlib.sha256(b"another notifier").hexdigest()
+    arrange(run, "0407", 62, published=other)
+    fleet_table(run)
+    run.run_updater(during=lambda updater: run.wait_for_boxes(1, updater))
+    expect_untouched(run, ["old started"], [RETRIEVAL_FAILED])
+    rows = report_rows(run)
+    run.expect("rows", len(rows), 1)
+    expect_row(run, (rows or [{}])[0], "refused", 6, "0407", "0408", len(run.new), "old",
+               "EUpdateRefused: Hash check: the published SHA-256 is %s" % other)
+    # Written before the box, which may wait for hours on an unattended workstation.
+    expect_log(run, "Report: row of refused written", 'Box "다운로드중..." shown', "Starting the notifier")
+
+
+@scenario
+def report_failed(run):
+    # Nobody serves FTP there: the connection is refused.
+    arrange(run, "0407", 63, server=False)
+    fleet_table(run)
+    run.expect("nobody listens", connect_result(loopback(63), 21), "refused")
+    run.run_updater(during=run.user_closes_window())
+    expect_untouched(run, [], [program_title_box(REFUSED)])
+    rows = report_rows(run)
+    run.expect("rows", len(rows), 1)
+    expect_row(run, (rows or [{}])[0], "failed", 6, "0407", "0408", None, "old",
+               "EIdSocketError (Winsock error 10061): Socket Error # 10061\r\nConnection refused.")
+    expect_log(run, "Report: row of failed written", 'Box "Pravikftp" shown', "End, exit code 0")
+
+
+@scenario
+def report_no_table(run):
+    # Without the table the run is what it always was, and its log says so once.
+    arrange(run, "0407", 64)
+    run.run_updater()
+    expect_outcome(run, ["new started"], "new", "0408")
+    run.expect("report lines", report_lines(run),
+               ["Report: no table MVERCHKRESULT in the central database; nothing reported"])
+    run.expect("pending file", os.path.exists(os.path.join(run.pravik, "PravikFtp.pending")), False)
+
+
+@scenario
+def report_refused_by_trigger(run):
+    arrange(run, "0407", 65)
+    fleet_table(run, "Create Trigger NoReports Before Insert On MVERCHKRESULT "
+                     "Begin Select Raise(Abort, 'reports are closed'); End")
+    run.run_updater()
+    expect_outcome(run, ["new started"], "new", "0408")
+    run.expect("rows", report_rows(run), [])
+    expect_log(run, ("Report: row of updated of the run started ", "refused and dropped: EDatabaseError (SQLSTATE ",
+                     "reports are closed"), "End, exit code 0")
+
+
+@scenario
+def report_hostile_version(run):
+    # A CHKVERSION with a quote and SQL in it: stored as the text it is, nothing of it run.
+    version = "0408'); Drop Table MVERCHKRESULT; --"
+    arrange(run, "0407", 66, version=version)
+    fleet_table(run)
+    run.run_updater()
+    expect_outcome(run, ["new started"], "new", version)
+    rows = report_rows(run)
+    run.expect("rows", [(row["RESULT"], row["SERVERVERSION"]) for row in rows], [("updated", version)])
+
+
+@scenario
+def report_database_back(run):
+    # Three runs: the first finds the table, the second cannot reach the database and keeps
+    # its row, the third sends that row first and then its own.
+    arrange(run, "0408", 67, server=False)
+    fleet_table(run)
+    pending = os.path.join(run.pravik, "PravikFtp.pending")
+    run.run_updater()
+    run.expect("first run", (run.exit_code, run.starts()), (0, ["old started"]))
+    run.expect("queue begun", (os.path.exists(pending), os.path.exists(pending) and os.path.getsize(pending)),
+               (True, 0))
+    sqlite_env = dict(run.env)
+    run.sql_server_client()
+    run.run_updater(during=run.user_closes_window())
+    run.expect("second run", (run.exit_code, run.boxes()), (0, [program_title_box(UNREACHABLE)]))
+    with open(pending, "rb") if os.path.exists(pending) else open(os.devnull, "rb") as f:
+        kept = f.read().decode("cp949").split("\r\n")
+    run.expect("row kept", [line.split("\t")[6] for line in kept if line], ["failed"])
+    run.env = sqlite_env
+    run.run_updater()
+    run.expect("third run", (run.exit_code, run.starts()[-1]), (0, "old started"))
+    rows = report_rows(run)
+    run.expect("rows", [(row["RESULT"], row["SERVERVERSION"], row["LOCALVERSION"]) for row in rows],
+               [("current", "0408", "0408"), ("failed", None, None), ("current", "0408", "0408")])
+    if len(rows) == 3:
+        run.expect("kept start", rows[0]["RUNSTARTED"] < rows[1]["RUNSTARTED"] < rows[2]["RUNSTARTED"], True)
+        run.expect("kept cause", (rows[1]["CAUSE"] or "").startswith("EDatabaseError (SQLSTATE "), True)
+    run.expect("queue emptied", os.path.exists(pending) and os.path.getsize(pending), 0)
+    expect_log(run, "Report: the central database was not reached; row of failed kept in C:\\Pravik\\PravikFtp.pending "
+                    "(1 row waiting)",
+               "Report: 1 row of C:\\Pravik\\PravikFtp.pending sent, 0 rows refused and dropped",
+               "Report: row of current written to MVERCHKRESULT")
 
 
 def main():
