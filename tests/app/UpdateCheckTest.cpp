@@ -937,5 +937,104 @@ TEST_F(UpdateCheckTest, WithoutTheTableTheReportSaysSoOnceAndKeepsNothing) {
   EXPECT_FALSE(std::filesystem::exists(Paths.Pending));
 }
 
+// With the start check switched on (code 994): whole runs over the real files, database and
+// FTP server, the notifier's processes scripted and the waits on a fake clock.
+class StartCheckRunTest : public UpdateCheckTest {
+ protected:
+  StartCheckRunTest() {
+    Paths.Held = (Folder.Path / "PravikFtp.held").string();
+    Scripted.ReadProgram = [this] {
+      const std::string program = Program();
+      return program == kOldProgram ? "old" : program == kNewProgram ? "new" : "other";
+    };
+  }
+  void Arrange(std::optional<std::string> versionFile, bool programPresent) {
+    Database("0408", ServerHost(), "/pravik", kFtpUser, {}, {}, {{kStartCheckCode, std::string(" on")}});
+    Workstation(versionFile, programPresent, false);
+  }
+  void RunChecked() {
+    Form = std::make_unique<TfrmMngFtp>(Window, Scripted, Output, UpdateLog, Signatures, Clock, Clock, Paths, &Report);
+    Form->FormCreate();
+    Form->FormShow();
+  }
+  const TRunRecord& Settled() const { return Report.Settled.back(); }
+  std::string Previous() const { return Paths.Notifier + ".previous"; }
+
+  test::ScriptedNotifier Scripted{Events, Clock};
+  RecordingReport Report;
+};
+
+TEST_F(StartCheckRunTest, NewNotifierThatEndsAtOnceIsRolledBackAndHeld) {
+  Arrange("0407", true);
+  Scripted.Scripts = {test::EndsAfter(std::chrono::milliseconds(120), 3), test::Healthy()};
+  RunChecked();
+  EXPECT_EQ(Events, Log({"start PravikNW.exe 5 (new)", "start PravikNW.exe 5 (old)", "close"}));
+  EXPECT_EQ(Program(), kOldProgram);
+  EXPECT_EQ(VersionFile(), "0407");
+  ASSERT_EQ(Report.Settled.size(), 1u);
+  EXPECT_EQ(Settled().Result, TRunResult::RolledBack);
+  EXPECT_EQ(Settled().Cause, "the new notifier \"0408\" did not start: ended with exit code 3 after 150 ms");
+  EXPECT_EQ(Settled().NotifierSha256, Sha256Of(kOldProgram));
+  EXPECT_THAT(UpdateLog.All(), ::testing::HasSubstr("Outcome: rolledback"));
+
+  // The next run finds the same version on the server and the old notifier running:
+  // nothing downloaded, the old notifier restarted as for equal versions, the version file
+  // as it was.
+  Events.clear();
+  UpdateLog.Lines.clear();
+  Report.Settled.clear();
+  Scripted.Scripts = {test::Healthy()};
+  RunChecked();
+  EXPECT_EQ(Events, Log({"owner PravikNW", "kill PravikNW", "terminate old", "start PravikNW.exe 5 (old)", "close"}));
+  EXPECT_EQ(Program(), kOldProgram);
+  EXPECT_EQ(VersionFile(), "0407");
+  EXPECT_EQ(Settled().Result, TRunResult::Held);
+  EXPECT_EQ(Settled().Cause, "its start failed here on 2026-12-11 17:02:11");
+  EXPECT_THAT(UpdateLog.All(), ::testing::Not(::testing::HasSubstr("FTP connect")));
+}
+
+TEST_F(StartCheckRunTest, PreviousThatCannotBePutBackIsAFailedReplace) {
+  Arrange("0407", true);
+  Scripted.Scripts = {test::NeverTakesMutex(), test::Healthy()};
+  Scripted.OnStart = [this] { std::filesystem::remove(Previous()); };
+  RunChecked();
+  EXPECT_EQ(Events, Log({"start PravikNW.exe 5 (new)", "terminate new", FailureBox(), "close",
+                         "start PravikNW.exe 5 (new)", "close"}));
+  EXPECT_EQ(Program(), kNewProgram);
+  EXPECT_EQ(VersionFile(), "0407");
+  EXPECT_EQ(Settled().Result, TRunResult::Failed);
+  EXPECT_THAT(Settled().Cause.value_or(""), ::testing::HasSubstr("could not be put back"));
+  EXPECT_THAT(UpdateLog.All(), ::testing::HasSubstr("Rollback failed: "));
+}
+
+TEST_F(StartCheckRunTest, WithoutAProgramBeforeTheNewOneStaysAndTheRunFailed) {
+  Arrange(std::nullopt, false);
+  Scripted.Scripts = {test::EndsAfter(std::chrono::milliseconds(10), 3)};
+  RunChecked();
+  EXPECT_EQ(Events, Log({"start PravikNW.exe 5 (new)", "close"}));
+  EXPECT_EQ(Program(), kNewProgram);
+  EXPECT_FALSE(std::filesystem::exists(Paths.VersionFileToWrite));
+  EXPECT_EQ(Settled().Result, TRunResult::Failed);
+  EXPECT_THAT(Settled().Cause.value_or(""), ::testing::StartsWith("the new notifier \"0408\" did not start"));
+}
+
+// Row 5: the running notifier is waited for until it is gone; the new one then starts in
+// time and is recorded, the old one kept beside it.
+TEST_F(StartCheckRunTest, DelayedUpdateWaitsForTheStoppedNotifierAndRecordsAStartedOne) {
+  Arrange("0407", true);
+  Scripted.AlreadyRunning(std::chrono::milliseconds(300));
+  Scripted.Scripts = {test::TakesMutexAfter(std::chrono::milliseconds(8000))};
+  RunChecked();
+  Form->Timer1Tick();
+  EXPECT_EQ(Events, Log({"owner PravikNW", "kill PravikNW", "terminate before", "timer on",
+                         "start PravikNW.exe 5 (new)", "timer off", "close"}));
+  EXPECT_EQ(Program(), kNewProgram);
+  EXPECT_EQ(ReadFile(Previous()), kOldProgram);
+  EXPECT_EQ(VersionFile(), "0408");
+  EXPECT_EQ(Settled().Result, TRunResult::Updated);
+  EXPECT_THAT(UpdateLog.All(), ::testing::HasSubstr("The stopped notifier was gone after 300 ms"));
+  EXPECT_THAT(UpdateLog.All(), ::testing::HasSubstr("\"PravikNW.exe\" mutex after 8000 ms"));
+}
+
 }  // namespace
 }  // namespace pravik::app
