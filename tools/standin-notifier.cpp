@@ -13,6 +13,12 @@
 // the line finds both. A further instance leaves at once, as a program that announces itself
 // by a named mutex does; its line tells a restart that lost against the old instance from
 // one that took over.
+//
+// Builds made to fail the updater's start check change only what the definitions say:
+//   PRAVIK_NOTIFIER_EXIT_CODE=3         ends at once with that code ("<label> <pid> ended: exit code 3")
+//   PRAVIK_NOTIFIER_NO_MUTEX            runs with its window but never takes the mutex
+//                                       ("<label> <pid> started without the mutex")
+//   PRAVIK_NOTIFIER_MUTEX_DELAY_MS=8000 takes the mutex that long after its start, then as above
 #include <windows.h>
 
 #include <string>
@@ -30,6 +36,13 @@ const char kMarker[] = "PravikNW stand-in build: " PRAVIK_NOTIFIER_LABEL;
 
 constexpr wchar_t kWindowClass[] = L"PravikNWStandIn";
 constexpr UINT_PTR kLifetimeTimer = 1;
+constexpr UINT_PTR kMutexTimer = 2;
+#ifdef PRAVIK_NOTIFIER_MUTEX_DELAY_MS
+constexpr UINT kMutexDelayMs = PRAVIK_NOTIFIER_MUTEX_DELAY_MS;
+#else
+constexpr UINT kMutexDelayMs = 0;
+#endif
+HANDLE Mutex = nullptr;
 // A test that breaks before it stops the program must not leave it running.
 constexpr UINT kLifetimeMs = 10 * 60 * 1000;
 
@@ -77,10 +90,33 @@ void RecordStart(const char* outcome) {
   }
 }
 
+// Takes the mutex; false, recorded, when another instance has it.
+bool TakeMutex() {
+  Mutex = ::CreateMutexA(nullptr, TRUE, "PravikNW.exe");
+  if (!Mutex) {
+    RecordStart("quit: no mutex");
+    return false;
+  }
+  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    RecordStart("quit: already running");
+    ::CloseHandle(Mutex);
+    Mutex = nullptr;
+    return false;
+  }
+  return true;
+}
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_TIMER:
       if (wparam == kLifetimeTimer) ::DestroyWindow(window);
+      if (wparam == kMutexTimer) {
+        ::KillTimer(window, kMutexTimer);
+        if (TakeMutex())
+          RecordStart("started");
+        else
+          ::DestroyWindow(window);
+      }
       return 0;
     case WM_DESTROY:
       ::PostQuitMessage(0);
@@ -93,16 +129,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-  const HANDLE mutex = ::CreateMutexA(nullptr, TRUE, "PravikNW.exe");
-  if (!mutex) {
-    RecordStart("quit: no mutex");
-    return 1;
-  }
-  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
-    RecordStart("quit: already running");
-    ::CloseHandle(mutex);
-    return 1;
-  }
+#ifdef PRAVIK_NOTIFIER_EXIT_CODE
+  RecordStart("ended: exit code " PRAVIK_NOTIFIER_EXIT_TEXT);
+  return PRAVIK_NOTIFIER_EXIT_CODE;
+#endif
+#if !defined(PRAVIK_NOTIFIER_NO_MUTEX)
+  if (kMutexDelayMs == 0 && !TakeMutex()) return 1;
+#endif
 
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = WindowProc;
@@ -114,21 +147,30 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
                                         CW_USEDEFAULT, CW_USEDEFAULT, 240, 120, nullptr,
                                         nullptr, instance, nullptr);
   if (!window) {
-    ::CloseHandle(mutex);
+    if (Mutex) ::CloseHandle(Mutex);
     return 2;
   }
   // The updater starts the program with SW_SHOW; stealing the focus from the updater's
   // message boxes would only disturb the tests that watch them.
   ::ShowWindow(window, show == SW_HIDE ? SW_HIDE : SW_SHOWNOACTIVATE);
   ::SetTimer(window, kLifetimeTimer, kLifetimeMs, nullptr);
-  RecordStart("started");
+#if defined(PRAVIK_NOTIFIER_NO_MUTEX)
+  RecordStart("started without the mutex");
+#else
+  if (kMutexDelayMs > 0)
+    ::SetTimer(window, kMutexTimer, kMutexDelayMs, nullptr);
+  else
+    RecordStart("started");
+#endif
 
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
   }
-  ::ReleaseMutex(mutex);
-  ::CloseHandle(mutex);
+  if (Mutex) {
+    ::ReleaseMutex(Mutex);
+    ::CloseHandle(Mutex);
+  }
   return 0;
 }

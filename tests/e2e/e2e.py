@@ -203,10 +203,11 @@ class Run:
             f.write(self.old if build == "old" else self.new)
 
     def database(self, version=SERVER_VERSION, host="", user=FTP_USER, password=FTP_PASSWORD,
-                 directory=FTP_DIRECTORY, settings=True, published=None, mode=None, rollout=None, named=None):
+                 directory=FTP_DIRECTORY, settings=True, published=None, mode=None, rollout=None, named=None,
+                 start_check=None):
         """The central database; published, when given, is the notifier's SHA-256 (code 998),
         mode the transfer mode (code 997), rollout the share of the staged rollout (996) and
-        named its workstations (995)."""
+        named its workstations (995), start_check the switch of the notifier's start check (994)."""
         if password and password not in self.secrets:
             # A part long enough to be no accident, short enough to be found in a cut line.
             self.secrets.append(password[:64])
@@ -224,6 +225,8 @@ class Run:
                 rows.append(("996", rollout))
             if named is not None:
                 rows.append(("995", named))
+            if start_check is not None:
+                rows.append(("994", start_check))
             for code, text in rows:
                 if settings:
                     db.execute("Insert Into MCODEBASE Values ('760', ?, ?)", (code, text))
@@ -1548,6 +1551,87 @@ def report_database_back(run):
                     "(1 row waiting)",
                "Report: 1 row of C:\\Pravik\\PravikFtp.pending sent, 0 rows refused and dropped",
                "Report: row of current written to MVERCHKRESULT")
+
+
+# The start check (code 994 ON): a served notifier that does not start is replaced by the
+# one it replaced. The stand-ins: "exits" ends at once with exit code 3, "nomutex" runs
+# without ever taking the mutex, "late" takes it 8 s after its start.
+
+def serve_standin(run, label):
+    """The stand-in build `label` as the program the server holds ("new" in program_build)."""
+    run.new = read_bytes(os.path.join(run.args.tools, "PravikNW-%s.exe" % label))
+
+
+def expect_held_record(run):
+    path = os.path.join(run.pravik, "PravikFtp.held")
+    text = open(path, encoding="ascii").read() if os.path.exists(path) else ""
+    run.expect("held record", re.fullmatch(r"version=0408\r\nsha256=\r\ndate=\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\r\n",
+                                           text) is not None, True)
+
+
+def rollback_time(run):
+    """The milliseconds from the broken start to the old notifier running, as the log gives them."""
+    found = [re.search(r"Rollback done: the previous notifier runs again (\d+) ms", line) for line in run.log_lines()]
+    found = [match for match in found if match]
+    return int(found[-1].group(1)) if found else None
+
+
+def rolled_back(label, n, row, finding, starts_before=()):
+    def play(run):
+        serve_standin(run, label)
+        arrange(run, "0407", n, start_check="ON", running=(row == 5))
+        run.run_updater()
+        broken = "exits ended: exit code 3" if label == "exits" else "nomutex started without the mutex"
+        expect_outcome(run, list(starts_before) + [broken, "old started"], "old", "0407", running="old")
+        expect_held_record(run)
+        expect_log(run, "Start check on", "Decision: row %d" % row, "The installed notifier kept as "
+                   "C:\\Pravik\\PravikNW.exe.previous",
+                   ("Starting the notifier C:\\Pravik\\PravikNW.exe (the new program): started, start check failed: ",
+                    finding),
+                   ("Rollback: the new notifier \"0408\" did not start: ", finding),
+                   "Rollback: C:\\Pravik\\PravikNW.exe.previous put back as C:\\Pravik\\PravikNW.exe",
+                   ("(the previous program): started, \"PravikNW.exe\" mutex after ",),
+                   "Rollback done: the previous notifier runs again ", "Outcome: rolledback")
+        if label == "nomutex":
+            expect_log(run, "Rollback: the new notifier's process ended")
+        print("rollback: the old notifier ran again %s ms after the broken start" % rollback_time(run))
+        print("the log of the rollback:\n  " + "\n  ".join(run.log_lines()))
+        if row != 6 or label != "exits":
+            return
+        # The same version again: held, nothing downloaded, the old notifier (running)
+        # restarted, the version file left.
+        first = len(run.log_lines())
+        run.run_updater()
+        second = run.log_lines()[first:]
+        expect_outcome(run, [broken, "old started", "old started"], "old", "0407", running="old")
+        run.expect("second run connects", [line for line in second if "FTP connect" in line], [])
+        run.expect("second run held", any('is held: its start failed here on ' in line for line in second), True)
+        run.expect("second run outcome", any(line.startswith("Outcome: held") for line in second), True)
+    play.__name__ = "start_check_%s_row%d" % (label, row)
+    return play
+
+
+for _label, _n, _row, _finding, _before in (
+        ("exits", 90, 6, "ended with exit code 3 after ", ()),
+        ("exits", 91, 5, "ended with exit code 3 after ", ("old started",)),
+        ("nomutex", 92, 6, "no mutex after 30 s", ())):
+    scenario(rolled_back(_label, _n, _row, _finding, _before))
+
+
+@scenario
+def start_check_late_row6(run):
+    serve_standin(run, "late")
+    arrange(run, "0407", 93, start_check="ON")
+    run.run_updater()
+    expect_outcome(run, ["late started"], "new", "0408")
+    run.expect("nothing held", os.path.exists(os.path.join(run.pravik, "PravikFtp.held")), False)
+    run.expect("previous kept", read_bytes(os.path.join(run.pravik, "PravikNW.exe.previous")) == run.old, True)
+    expect_log(run, ("Starting the notifier C:\\Pravik\\PravikNW.exe (the new program): started, "
+                     "\"PravikNW.exe\" mutex after "), 'Version file C:\\Pravik\\Version.txt written, first line "0408"',
+               "Outcome: updated")
+    waited = [int(m.group(1)) for m in (re.search(r'"PravikNW.exe" mutex after (\d+) ms', line)
+                                          for line in run.log_lines()) if m]
+    run.expect_within("mutex wait", waited[0] / 1000.0 if waited else None, 7.5, 12.0)
 
 
 def main():
