@@ -1564,7 +1564,7 @@ def serve_standin(run, label):
 
 def expect_held_record(run):
     path = os.path.join(run.pravik, "PravikFtp.held")
-    text = open(path, encoding="ascii").read() if os.path.exists(path) else ""
+    text = open(path, encoding="ascii", newline="").read() if os.path.exists(path) else ""
     run.expect("held record", re.fullmatch(r"version=0408\r\nsha256=\r\ndate=\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\r\n",
                                            text) is not None, True)
 
@@ -1584,7 +1584,7 @@ def rolled_back(label, n, row, finding, starts_before=()):
         broken = "exits ended: exit code 3" if label == "exits" else "nomutex started without the mutex"
         expect_outcome(run, list(starts_before) + [broken, "old started"], "old", "0407", running="old")
         expect_held_record(run)
-        expect_log(run, "Start check on", "Decision: row %d" % row, "The installed notifier kept as "
+        expect_log(run, "Decision: row %d" % row, "Start check on", "The installed notifier kept as "
                    "C:\\Pravik\\PravikNW.exe.previous",
                    ("Starting the notifier C:\\Pravik\\PravikNW.exe (the new program): started, start check failed: ",
                     finding),
