@@ -1569,6 +1569,15 @@ def expect_held_record(run):
                                            text) is not None, True)
 
 
+def settled_starts(run, count):
+    """Waits for the start log to hold `count` lines: the updater goes on once the mutex is
+    there, and a stand-in writes its line just after it has taken the mutex."""
+    try:
+        run.wait_for(lambda: len(run.starts()) >= count, 10, "%d lines in the notifier's start log" % count)
+    except Failed:
+        pass
+
+
 def rollback_time(run):
     """The milliseconds from the broken start to the old notifier running, as the log gives them."""
     found = [re.search(r"Rollback done: the previous notifier runs again (\d+) ms", line) for line in run.log_lines()]
@@ -1582,6 +1591,7 @@ def rolled_back(label, n, row, finding, starts_before=()):
         arrange(run, "0407", n, start_check="ON", running=(row == 5))
         run.run_updater()
         broken = "exits ended: exit code 3" if label == "exits" else "nomutex started without the mutex"
+        settled_starts(run, len(starts_before) + 2)
         expect_outcome(run, list(starts_before) + [broken, "old started"], "old", "0407", running="old")
         expect_held_record(run)
         expect_log(run, "Decision: row %d" % row, "Start check on", "The installed notifier kept as "
@@ -1603,6 +1613,7 @@ def rolled_back(label, n, row, finding, starts_before=()):
         first = len(run.log_lines())
         run.run_updater()
         second = run.log_lines()[first:]
+        settled_starts(run, 3)
         expect_outcome(run, [broken, "old started", "old started"], "old", "0407", running="old")
         run.expect("second run connects", [line for line in second if "FTP connect" in line], [])
         run.expect("second run held", any('is held: its start failed here on ' in line for line in second), True)
@@ -1623,6 +1634,7 @@ def start_check_late_row6(run):
     serve_standin(run, "late")
     arrange(run, "0407", 93, start_check="ON")
     run.run_updater()
+    settled_starts(run, 1)
     expect_outcome(run, ["late started"], "new", "0408")
     run.expect("nothing held", os.path.exists(os.path.join(run.pravik, "PravikFtp.held")), False)
     run.expect("previous kept", read_bytes(os.path.join(run.pravik, "PravikNW.exe.previous")) == run.old, True)
