@@ -1267,7 +1267,9 @@ def held_back(run, starts):
 
 
 def rollout_bucket(run):
-    found = [re.search(r"held back by the rollout: bucket (\d+) at (\d+) %", line) for line in run.log_lines()]
+    # The outcome line repeats the reason as its cause; the rollout's own line is the one.
+    found = [re.search(r"held back by the rollout: bucket (\d+) at (\d+) %", line) for line in run.log_lines()
+             if not line.startswith("Outcome:")]
     return [(int(m.group(1)), int(m.group(2))) for m in found if m]
 
 
