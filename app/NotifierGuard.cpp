@@ -169,8 +169,15 @@ TStartCheckResult TNotifierGuard::CheckedStart(const std::string& what, int show
 
 bool TNotifierGuard::StartChecked(int showCommand) {
   if (!IsEnabled) return false;
-  CheckedStart("", showCommand);
+  const TStartCheckResult result = CheckedStart("", showCommand);
+  FStartFailure.reset();
+  if (!result.Passed) FStartFailure = "the notifier did not start: " + result.Finding;
   return true;
+}
+
+std::optional<std::string> TNotifierGuard::WithStartFailure(std::optional<std::string> cause) const {
+  if (!FStartFailure) return cause;
+  return cause ? *cause + "; " + *FStartFailure : *FStartFailure;
 }
 
 void TNotifierGuard::HoldFailedVersion() {

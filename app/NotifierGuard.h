@@ -65,6 +65,9 @@ class TNotifierGuard {
   // Starts the installed program and checks the start, logged; false when off (nothing
   // started: the caller starts it as it always has).
   bool StartChecked(int showCommand);
+  // `cause` with the failure of the last StartChecked added, for the report of a run that
+  // only started the installed notifier (nothing to go back to there).
+  std::optional<std::string> WithStartFailure(std::optional<std::string> cause) const;
 
   // After a download that replaced the program: its checked start and, when that fails and
   // a previous program was kept, the rollback (the new process ended, the previous program
@@ -95,6 +98,7 @@ class TNotifierGuard {
   std::string PublishedSha256Text;
   bool PreviousKept = false;
   std::string FCause;
+  std::optional<std::string> FStartFailure;
   THeldVersion FHeld;
   std::unique_ptr<TKeepingCheck> Keeper;
 };

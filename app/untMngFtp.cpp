@@ -227,7 +227,7 @@ void TfrmMngFtp::KeepInstalledNotifier(bool running, TRunResult result, std::opt
   if (running) btnKillProClick();
   StartNotifier();
   // After the start: the report never delays the notifier.
-  Settle(result, std::move(cause));
+  Settle(result, Guard.WithStartFailure(std::move(cause)));
   Window.RequestClose();
 }
 

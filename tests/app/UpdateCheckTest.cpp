@@ -1018,6 +1018,23 @@ TEST_F(StartCheckRunTest, WithoutAProgramBeforeTheNewOneStaysAndTheRunFailed) {
   EXPECT_THAT(Settled().Cause.value_or(""), ::testing::StartsWith("the new notifier \"0408\" did not start"));
 }
 
+// Rows 3 and 4 have nothing to go back to: a notifier that does not start is logged and
+// reported, and the run stays what it was.
+TEST_F(StartCheckRunTest, EqualVersionsCheckTheStartWithoutARollback) {
+  Arrange("0408", true);
+  Scripted.AlreadyRunning(std::chrono::milliseconds(300));
+  Scripted.Scripts = {test::EndsAfter(std::chrono::milliseconds(500), 1)};
+  RunChecked();
+  EXPECT_EQ(Events, Log({"owner PravikNW", "kill PravikNW", "terminate before", "start PravikNW.exe 5 (old)", "close"}));
+  EXPECT_EQ(Program(), kOldProgram);
+  EXPECT_FALSE(std::filesystem::exists(Previous()));
+  EXPECT_FALSE(std::filesystem::exists(Paths.Held));
+  EXPECT_EQ(Settled().Result, TRunResult::Current);
+  EXPECT_EQ(Settled().Cause, "the notifier did not start: ended with exit code 1 after 500 ms");
+  EXPECT_THAT(UpdateLog.All(), ::testing::HasSubstr(": started, start check failed: ended with exit code 1 after 500 ms"));
+  EXPECT_THAT(UpdateLog.All(), ::testing::Not(::testing::HasSubstr("Rollback:")));
+}
+
 // Row 5: the running notifier is waited for until it is gone; the new one then starts in
 // time and is recorded, the old one kept beside it.
 TEST_F(StartCheckRunTest, DelayedUpdateWaitsForTheStoppedNotifierAndRecordsAStartedOne) {
