@@ -1264,7 +1264,8 @@ def held_back(run, starts):
 
 
 def rollout_bucket(run):
-    found = [re.search(r"held back by the rollout: bucket (\d+) at (\d+) %", line) for line in run.log_lines()]
+    found = [re.search(r"held back by the rollout: bucket (\d+) at (\d+) %", line) for line in run.log_lines()
+             if line.startswith("Rollout of")]
     return [(int(m.group(1)), int(m.group(2))) for m in found if m]
 
 
