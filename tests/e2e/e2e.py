@@ -1267,9 +1267,8 @@ def held_back(run, starts):
 
 
 def rollout_bucket(run):
-    # The outcome line repeats the reason as its cause; the rollout's own line is the one.
     found = [re.search(r"held back by the rollout: bucket (\d+) at (\d+) %", line) for line in run.log_lines()
-             if not line.startswith("Outcome:")]
+             if line.startswith("Rollout of")]
     return [(int(m.group(1)), int(m.group(2))) for m in found if m]
 
 
