@@ -1,7 +1,7 @@
 #pragma once
 // Doubles of the notifier's processes, the responsive wait and the clock: a wait only moves
 // the fake clock, and each start plays a scripted process (when it takes the mutex, when it
-// ends by itself), so a test of 30 s takes no time.
+// ends by itself), so a test of 30 s takes no time. And the log as lines, for reading back.
 
 #include <chrono>
 #include <cstdint>
@@ -23,6 +23,19 @@ using app::INotifierControl;
 using app::INotifierProcess;
 using app::IResponsiveWait;
 using app::TNotifierStart;
+
+// The log as lines, for the tests that read what it says.
+class RecordingLog : public app::IUpdateLog {
+ public:
+  void Write(const std::string& text) override { Lines.push_back(text); }
+  // Every line, one after the other, for searching.
+  std::string All() const {
+    std::string all;
+    for (const std::string& line : Lines) all += line + "\n";
+    return all;
+  }
+  std::vector<std::string> Lines;
+};
 
 class FakeClock : public IClock, public IResponsiveWait {
  public:

@@ -30,16 +30,7 @@ using test::TProcessScript;
 
 const std::string kHash = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
 
-class RecordingLog : public IUpdateLog {
- public:
-  void Write(const std::string& text) override { Lines.push_back(text); }
-  std::string All() const {
-    std::string all;
-    for (const std::string& line : Lines) all += line + "\n";
-    return all;
-  }
-  std::vector<std::string> Lines;
-};
+using test::RecordingLog;
 
 // The download's own checks: passing, or refusing as a wrong file would be.
 class StubCheck : public TIdRetrievalCheck {

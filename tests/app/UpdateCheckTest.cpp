@@ -109,18 +109,7 @@ class FakeOutput : public IStandardOutput {
   Log& Events;
 };
 
-// The log as lines, for the tests that read what it says.
-class RecordingLog : public IUpdateLog {
- public:
-  void Write(const std::string& text) override { Lines.push_back(text); }
-  // Every line, one after the other, for searching.
-  std::string All() const {
-    std::string all;
-    for (const std::string& line : Lines) all += line + "\n";
-    return all;
-  }
-  std::vector<std::string> Lines;
-};
+using test::RecordingLog;
 
 std::string Quoted(const std::optional<std::string>& text) { return text ? "'" + *text + "'" : "NULL"; }
 
